@@ -1,0 +1,179 @@
+#include "scripthost/text_convert.h"
+
+namespace text {
+
+size_t latin1EncodedSize(const uint8_t *bytes, size_t count)
+{
+    size_t n = count;
+    for (size_t i = 0; i < count; i++)
+        n += bytes[i] >> 7;
+    return n;
+}
+
+// Branch-free: both bytes of a two-byte sequence are always stored, and the
+// output position advances by one or two.  This loop and the decoder below
+// are the cost of every byte string crossing the host boundary.
+size_t encodeLatin1(const uint8_t *bytes, size_t count, uint8_t *out)
+{
+    size_t j = 0;
+    for (size_t i = 0; i < count; i++) {
+        uint32_t b = bytes[i];
+        uint32_t hi = b >> 7;
+        uint32_t mask = 0u - hi; // all ones for b >= 0x80
+        out[j] = (uint8_t)((b & ~mask) | ((0xC0u | (b >> 6)) & mask));
+        out[j + 1] = (uint8_t)(0x80u | (b & 0x3Fu));
+        j += 1 + hi;
+    }
+    return j;
+}
+
+// Every byte that is not a continuation byte starts a character; a
+// continuation byte shifts its six bits into the character being built.
+// The low eight bits of the character end up in out[j] whatever the
+// sequence length.
+size_t decodeToLatin1(const uint8_t *in, size_t length, uint8_t *out)
+{
+    size_t j = (size_t)-1;
+    uint32_t acc = 0;
+    for (size_t i = 0; i < length; i++) {
+        uint32_t b = in[i];
+        uint32_t cont = (uint32_t)((b & 0xC0u) == 0x80u);
+        uint32_t mask = 0u - cont;
+        j += 1 - cont;
+        acc = (((acc << 6) | (b & 0x3Fu)) & mask) | (b & ~mask);
+        out[j] = (uint8_t)acc;
+    }
+    return j + 1;
+}
+
+size_t encodeUtf16(const uint16_t *units, size_t count, uint8_t *out)
+{
+    size_t j = 0;
+    for (size_t i = 0; i < count; i++) {
+        uint32_t u = units[i];
+        if (u < 0x80) {
+            out[j++] = (uint8_t)u;
+        } else if (u < 0x800) {
+            out[j++] = (uint8_t)(0xC0 | (u >> 6));
+            out[j++] = (uint8_t)(0x80 | (u & 0x3F));
+        } else {
+            out[j++] = (uint8_t)(0xE0 | (u >> 12));
+            out[j++] = (uint8_t)(0x80 | ((u >> 6) & 0x3F));
+            out[j++] = (uint8_t)(0x80 | (u & 0x3F));
+        }
+    }
+    return j;
+}
+
+// Decodes one sequence at in[i]; returns the code point and advances i.
+// Malformed or truncated input gives U+FFFD and consumes one byte.
+static uint32_t decodeOne(const uint8_t *in, size_t length, size_t &i)
+{
+    uint32_t b = in[i];
+    size_t extra;
+    uint32_t cp;
+    if (b < 0x80) {
+        i++;
+        return b;
+    } else if (b >= 0xC0 && b < 0xE0) {
+        extra = 1;
+        cp = b & 0x1F;
+    } else if (b >= 0xE0 && b < 0xF0) {
+        extra = 2;
+        cp = b & 0x0F;
+    } else if (b >= 0xF0 && b < 0xF8) {
+        extra = 3;
+        cp = b & 0x07;
+    } else {
+        i++;
+        return 0xFFFD;
+    }
+    if (length - i <= extra) {
+        i++;
+        return 0xFFFD;
+    }
+    for (size_t k = 1; k <= extra; k++) {
+        uint32_t c = in[i + k];
+        if ((c & 0xC0) != 0x80) {
+            i++;
+            return 0xFFFD;
+        }
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    i += extra + 1;
+    return cp;
+}
+
+size_t decodeToUtf16(const uint8_t *in, size_t length, uint16_t *out)
+{
+    size_t j = 0;
+    size_t i = 0;
+    while (i < length) {
+        uint32_t cp = decodeOne(in, length, i);
+        if (cp >= 0x10000 && cp <= 0x10FFFF) {
+            cp -= 0x10000;
+            out[j++] = (uint16_t)(0xD800 | (cp >> 10));
+            out[j++] = (uint16_t)(0xDC00 | (cp & 0x3FF));
+        } else if (cp > 0x10FFFF) {
+            out[j++] = 0xFFFD;
+        } else {
+            out[j++] = (uint16_t)cp;
+        }
+    }
+    return j;
+}
+
+size_t utf8ToCesu8(const uint8_t *in, size_t length, uint8_t *out)
+{
+    size_t j = 0;
+    size_t i = 0;
+    while (i < length) {
+        uint32_t b = in[i];
+        if (b >= 0xF0 && b < 0xF8) {
+            size_t start = i;
+            uint32_t cp = decodeOne(in, length, i);
+            if (cp >= 0x10000 && cp <= 0x10FFFF) {
+                uint16_t pair[2];
+                cp -= 0x10000;
+                pair[0] = (uint16_t)(0xD800 | (cp >> 10));
+                pair[1] = (uint16_t)(0xDC00 | (cp & 0x3FF));
+                if (out)
+                    encodeUtf16(pair, 2, out + j);
+                j += 6;
+                continue;
+            }
+            i = start + 1; // not a valid sequence: keep the byte as it is
+        } else {
+            i++;
+        }
+        if (out)
+            out[j] = (uint8_t)b;
+        j++;
+    }
+    return j;
+}
+
+size_t cesu8ToUtf8(const uint8_t *in, size_t length, uint8_t *out)
+{
+    size_t j = 0;
+    size_t i = 0;
+    while (i < length) {
+        if (i + 6 <= length && in[i] == 0xED && (in[i + 1] & 0xF0) == 0xA0 &&
+            (in[i + 2] & 0xC0) == 0x80 && in[i + 3] == 0xED && (in[i + 4] & 0xF0) == 0xB0 &&
+            (in[i + 5] & 0xC0) == 0x80) {
+            uint32_t hi = 0xD000 | ((in[i + 1] & 0x3F) << 6) | (in[i + 2] & 0x3F);
+            uint32_t lo = 0xD000 | ((in[i + 4] & 0x3F) << 6) | (in[i + 5] & 0x3F);
+            uint32_t cp = 0x10000 + ((hi - 0xD800) << 10) + (lo - 0xDC00);
+            out[j++] = (uint8_t)(0xF0 | (cp >> 18));
+            out[j++] = (uint8_t)(0x80 | ((cp >> 12) & 0x3F));
+            out[j++] = (uint8_t)(0x80 | ((cp >> 6) & 0x3F));
+            out[j++] = (uint8_t)(0x80 | (cp & 0x3F));
+            i += 6;
+        } else {
+            out[j++] = in[i++];
+        }
+    }
+    return j;
+}
+
+} // namespace text
