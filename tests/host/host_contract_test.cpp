@@ -21,6 +21,21 @@ TEST_F(HostContract, EveryByteValueRoundTripsThroughByteStrings)
     EXPECT_EQ(host.ok("HostCheck.propBytes({p: 'x\\0y\\xe9'}, 'p') === 'x\\0y\\xe9'"), "true");
 }
 
+TEST_F(HostContract, LargeByteStringsRoundTripAndStayValidWhileHeld)
+{
+    // Large strings take the host's cached path; sizes around its threshold.
+    for (int size : {65535, 65536, 1 << 20, 8 << 20}) {
+        std::string js = "var n = " + std::to_string(size) +
+                         "; var a = []; for (var i = 0; i < 256; i++) a.push(String.fromCharCode(i));"
+                         "var s = a.join(''); while (s.length < n) s += s; s = s.substring(0, n);"
+                         "var t = HostCheck.bytes(s); [t === s, t.length, HostCheck.bytes(t) === s].join(',')";
+        EXPECT_EQ(host.ok(js), "true," + std::to_string(size) + ",true") << size;
+    }
+    EXPECT_EQ(host.ok("var s = ''; for (var i = 0; i < 200000; i++) s += String.fromCharCode(i & 255);"
+                      "HostCheck.churn(HostCheck.bytes(s))"),
+              "true");
+}
+
 TEST_F(HostContract, WideStringsKeepEmbeddedNulsAndSurrogates)
 {
     EXPECT_EQ(host.ok("HostCheck.wideUnits('a\\0\\ud83d\\ude00\\u20ac').join(',')"),
