@@ -27,6 +27,14 @@
 #include "duktape.h"
 #include "scripthost/text_convert.h"
 
+#ifdef _WIN32
+#include <malloc.h> // _msize
+#define BLOCK_SIZE(p) _msize(p)
+#else
+#include <malloc.h> // malloc_usable_size
+#define BLOCK_SIZE(p) malloc_usable_size(p)
+#endif
+
 namespace {
 
 const unsigned kIndexBits = 21; // 2M live values per thread
@@ -70,6 +78,20 @@ struct Suspension {
     int depth;
 };
 
+// The bytes of a recently made large byte string.  Modules read back the
+// strings they made (pixel data drawn on every paint, file contents decoded)
+// far more often than they make them; the cache answers those reads without
+// decoding megabytes again.  Entries keep their string alive, so a heap
+// pointer in the cache always names the same string.
+struct ByteCacheEntry {
+    void *heap;
+    uint8_t *bytes;
+    size_t length;
+    int id;        // key of the keep-alive reference in the stash
+    int pinScope;  // outermost scope holding a pointer to bytes, or -1
+    unsigned long used;
+};
+
 } // namespace
 
 struct ScriptContext {
@@ -86,6 +108,9 @@ struct ScriptContext {
     std::vector<Suspension> suspensions;
     uint32_t tokenCounter = 0;
     std::vector<uint8_t> scratch;
+    std::vector<ByteCacheEntry> byteCache;
+    int byteCacheNextId = 0;
+    unsigned long byteCacheClock = 0;
     std::unordered_map<std::string, CacheEntry> cache;
     std::list<std::string> cacheOrder; // most recent first
     int cacheNextId = 0;
@@ -102,6 +127,89 @@ const char kFinalizedKey[] = "\xFF" "fin";
 const char kHolderKey[] = "\xFF" "holder";
 const char kCacheKey[] = "\xFF" "evalcache";
 const char kFinalizerFnKey[] = "\xFF" "finfn";
+
+const char kByteCacheKey[] = "\xFF" "bytecache";
+const size_t kLargeBlock = 256 * 1024;
+const size_t kByteCacheMin = 64 * 1024;
+const size_t kByteCacheEntries = 4;
+const size_t kByteCacheBytes = 64u << 20;
+
+// ---------------------------------------------------------------------------
+// Memory.  Large blocks (strings of megabytes) are kept for reuse: a fresh
+// block of that size costs a page fault per 4 KiB, more than the copy into it.
+
+struct BlockPool {
+    void *blocks[4] = {};
+    size_t total = 0;
+};
+BlockPool g_pool;
+
+void *poolAlloc(size_t size)
+{
+    if (size >= kLargeBlock) {
+        // The smallest kept block that fits and wastes at most half.
+        int best = -1;
+        size_t bestCap = 0;
+        for (int i = 0; i < 4; i++) {
+            void *b = g_pool.blocks[i];
+            if (!b)
+                continue;
+            size_t cap = BLOCK_SIZE(b);
+            if (cap >= size && cap / 2 <= size && (best < 0 || cap < bestCap)) {
+                best = i;
+                bestCap = cap;
+            }
+        }
+        if (best >= 0) {
+            void *p = g_pool.blocks[best];
+            g_pool.blocks[best] = nullptr;
+            g_pool.total -= bestCap;
+            return p;
+        }
+    }
+    return std::malloc(size ? size : 1);
+}
+
+void poolFree(void *p)
+{
+    if (!p)
+        return;
+    size_t cap = BLOCK_SIZE(p);
+    if (cap >= kLargeBlock && g_pool.total + cap <= (64u << 20)) {
+        for (void *&b : g_pool.blocks) {
+            if (!b) {
+                b = p;
+                g_pool.total += cap;
+                return;
+            }
+        }
+    }
+    std::free(p);
+}
+
+void *dukAlloc(void *, duk_size_t size) { return poolAlloc(size); }
+
+void *dukRealloc(void *, void *p, duk_size_t size)
+{
+    if (size == 0) {
+        poolFree(p);
+        return nullptr;
+    }
+    if (!p)
+        return poolAlloc(size);
+    return std::realloc(p, size);
+}
+
+void dukFree(void *, void *p) { poolFree(p); }
+
+void releasePool()
+{
+    for (void *&b : g_pool.blocks) {
+        std::free(b);
+        b = nullptr;
+    }
+    g_pool.total = 0;
+}
 
 // ---------------------------------------------------------------------------
 // Words
@@ -232,8 +340,12 @@ void openScope(ScriptContext *sc, bool request)
 
 void releaseScope(ScriptContext *sc, const Scope &s)
 {
+    int level = (int)sc->scopes.size() - 1;
+    for (ByteCacheEntry &e : sc->byteCache)
+        if (e.pinScope >= level)
+            e.pinScope = -1;
     for (size_t i = s.arenaBase; i < sc->arena.size(); i++)
-        std::free(sc->arena[i]);
+        poolFree(sc->arena[i]);
     sc->arena.resize(s.arenaBase);
     sc->slots.resize(s.slotBase);
 }
@@ -256,11 +368,90 @@ void closeScope(ScriptContext *sc, bool keepTop)
 
 void *arenaAlloc(ScriptContext *sc, size_t bytes)
 {
-    void *p = std::malloc(bytes ? bytes : 1);
+    void *p = poolAlloc(bytes);
     if (!p)
         return nullptr;
     sc->arena.push_back(p);
     return p;
+}
+
+ByteCacheEntry *byteCacheFind(ScriptContext *sc, void *heap)
+{
+    for (ByteCacheEntry &e : sc->byteCache)
+        if (e.heap == heap) {
+            e.used = ++sc->byteCacheClock;
+            return &e;
+        }
+    return nullptr;
+}
+
+void byteCacheEvict(ScriptContext *sc, size_t index)
+{
+    ByteCacheEntry e = sc->byteCache[index];
+    duk_context *d = sc->duk;
+    duk_push_global_stash(d);
+    duk_get_prop_string(d, -1, kByteCacheKey);
+    duk_del_prop_index(d, -1, (duk_uarridx_t)e.id);
+    duk_pop_2(d);
+    // A module may still hold the bytes: they go when its scope ends.
+    if (e.pinScope >= 0 && e.pinScope < (int)sc->scopes.size()) {
+        Scope &holder = sc->scopes[(size_t)e.pinScope];
+        sc->arena.insert(sc->arena.begin() + (long)holder.arenaBase, e.bytes);
+        for (size_t k = (size_t)e.pinScope + 1; k < sc->scopes.size(); k++)
+            sc->scopes[k].arenaBase++;
+    } else {
+        poolFree(e.bytes);
+    }
+    sc->byteCache.erase(sc->byteCache.begin() + (long)index);
+}
+
+// Remembers the bytes of the string on top of the stack.
+void byteCacheAdd(ScriptContext *sc, const uint8_t *bytes, size_t length)
+{
+    if (length < kByteCacheMin || length > kByteCacheBytes)
+        return;
+    uint8_t *copy = (uint8_t *)poolAlloc(length);
+    if (!copy)
+        return;
+    std::memcpy(copy, bytes, length);
+    size_t total = length;
+    for (const ByteCacheEntry &e : sc->byteCache)
+        total += e.length;
+    while (!sc->byteCache.empty() &&
+           (sc->byteCache.size() >= kByteCacheEntries || total > kByteCacheBytes)) {
+        size_t oldest = 0;
+        for (size_t i = 1; i < sc->byteCache.size(); i++)
+            if (sc->byteCache[i].used < sc->byteCache[oldest].used)
+                oldest = i;
+        total -= sc->byteCache[oldest].length;
+        byteCacheEvict(sc, oldest);
+    }
+    duk_context *d = sc->duk;
+    int id = sc->byteCacheNextId++;
+    duk_push_global_stash(d);
+    duk_get_prop_string(d, -1, kByteCacheKey);
+    duk_dup(d, -3);
+    duk_put_prop_index(d, -2, (duk_uarridx_t)id);
+    duk_pop_2(d);
+    sc->byteCache.push_back(ByteCacheEntry{duk_get_heapptr(d, -1), copy, length, id, -1,
+                                           ++sc->byteCacheClock});
+}
+
+// The cached bytes of the string on top of the stack, pinned for the current
+// scope, or null.
+const char *byteCacheRead(ScriptContext *sc, size_t *length)
+{
+    if (sc->byteCache.empty() || !duk_is_string(sc->duk, -1))
+        return nullptr;
+    ByteCacheEntry *e = byteCacheFind(sc, duk_get_heapptr(sc->duk, -1));
+    if (!e)
+        return nullptr;
+    int level = (int)sc->scopes.size() - 1;
+    if (e->pinScope < 0 || level < e->pinScope)
+        e->pinScope = level;
+    if (length)
+        *length = e->length;
+    return (const char *)e->bytes;
 }
 
 // Every slot begins here: the context must be the live host, on its thread,
@@ -327,6 +518,8 @@ void pushPendingError(ScriptContext *sc, const Scope &s)
 // Strings of the top value, copied into the scope's arena.
 const char *topToLatin1(ScriptContext *sc, size_t *outLength)
 {
+    if (const char *cached = byteCacheRead(sc, outLength))
+        return cached;
     duk_size_t len = 0;
     const char *internal = duk_get_lstring(sc->duk, -1, &len);
     char *out = (char *)arenaAlloc(sc, len + 1);
@@ -475,6 +668,11 @@ int HOST_CALL s_stringLength(ScriptContext *sc, ValueWord value)
     ValueArgs a{sc, value};
     if (!safeCall(sc, toStringSafe, &a))
         return 0;
+    size_t cachedLength = 0;
+    if (byteCacheRead(sc, &cachedLength)) {
+        duk_pop(sc->duk);
+        return cachedLength > 0x7FFFFFFF ? 0x7FFFFFFF : (int)cachedLength;
+    }
     duk_size_t n = duk_get_length(sc->duk, -1);
     duk_pop(sc->duk);
     return n > 0x7FFFFFFF ? 0x7FFFFFFF : (int)n;
@@ -591,7 +789,11 @@ ValueWord HOST_CALL s_newStringN(ScriptContext *sc, const char *bytes, int lengt
     if (!reserveScratch(sc, 2 * (size_t)length + 2))
         return VW_UNDEFINED;
     size_t n = text::encodeLatin1((const uint8_t *)bytes, (size_t)length, sc->scratch.data());
-    return pushInternal(sc, n);
+    PushStringArgs a{sc->scratch.data(), n};
+    if (!safeCall(sc, pushStringSafe, &a))
+        return VW_UNDEFINED;
+    byteCacheAdd(sc, (const uint8_t *)bytes, (size_t)length);
+    return issueTop(sc);
 }
 
 ValueWord HOST_CALL s_newNumber(ScriptContext *sc, double number)
@@ -724,9 +926,9 @@ ValueWord HOST_CALL s_globalObject(ScriptContext *sc)
     return issueTop(sc);
 }
 
-void *HOST_CALL s_hostAlloc(ScriptContext *, size_t bytes) { return std::malloc(bytes ? bytes : 1); }
+void *HOST_CALL s_hostAlloc(ScriptContext *, size_t bytes) { return poolAlloc(bytes); }
 
-void HOST_CALL s_hostFree(ScriptContext *, void *memory) { std::free(memory); }
+void HOST_CALL s_hostFree(ScriptContext *, void *memory) { poolFree(memory); }
 
 ValueWord HOST_CALL s_newArray(ScriptContext *sc, int, const ValueWord *)
 {
@@ -1192,7 +1394,7 @@ std::string qualifiedName(ScriptContext *sc, duk_context *d, const NativeEntry &
         duk_push_global_object(d);
         duk_enum(d, -1, DUK_ENUM_OWN_PROPERTIES_ONLY);
         while (duk_next(d, -1, 1)) {
-            if (duk_strict_equals(d, -1, -4) && duk_is_string(d, -2)) {
+            if (duk_strict_equals(d, -1, -5) && duk_is_string(d, -2)) {
                 holder = duk_get_string(d, -2);
                 duk_pop_2(d);
                 break;
@@ -1489,7 +1691,7 @@ ScriptContext *create(bool check)
     ScriptContext *sc = new ScriptContext();
     sc->check = check;
     sc->owner = std::this_thread::get_id();
-    sc->duk = duk_create_heap(nullptr, nullptr, nullptr, sc, fatalHandler);
+    sc->duk = duk_create_heap(dukAlloc, dukRealloc, dukFree, sc, fatalHandler);
     if (!sc->duk) {
         delete sc;
         return nullptr;
@@ -1497,6 +1699,8 @@ ScriptContext *create(bool check)
     duk_push_global_stash(sc->duk);
     duk_push_object(sc->duk);
     duk_put_prop_string(sc->duk, -2, kCacheKey);
+    duk_push_object(sc->duk);
+    duk_put_prop_string(sc->duk, -2, kByteCacheKey);
     duk_pop(sc->duk);
     g_host = sc;
     return sc;
@@ -1512,7 +1716,10 @@ void destroy(ScriptContext *sc)
     sc->slots.clear();
     duk_destroy_heap(sc->duk);
     for (void *p : sc->arena)
-        std::free(p);
+        poolFree(p);
+    for (ByteCacheEntry &e : sc->byteCache)
+        poolFree(e.bytes);
+    releasePool();
     g_host = nullptr;
     delete sc;
 }
@@ -1604,6 +1811,19 @@ int callInit(ScriptContext *sc, InitModuleFunction init, std::string *error)
     closeScope(sc, false);
     sc->depth--;
     return result;
+}
+
+void pushByteString(ScriptContext *sc, const uint8_t *bytes, size_t length)
+{
+    duk_context *d = sc->duk;
+    if (!reserveScratch(sc, 2 * length + 2)) {
+        duk_push_error_object(d, DUK_ERR_RANGE_ERROR, "out of memory for a string of %lu bytes",
+                              (unsigned long)length);
+        duk_throw(d);
+    }
+    size_t n = text::encodeLatin1(bytes, length, sc->scratch.data());
+    duk_push_lstring(d, (const char *)sc->scratch.data(), n);
+    byteCacheAdd(sc, bytes, length);
 }
 
 CacheStats cacheStats(ScriptContext *sc)

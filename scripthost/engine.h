@@ -43,6 +43,10 @@ std::string describeError(duk_context *d, int index);
 // contract violation.
 [[noreturn]] void violation(const char *what);
 
+// Pushes a byte string (one character per byte) from inside a native of the
+// host itself; throws on out of memory.
+void pushByteString(ScriptContext *context, const uint8_t *bytes, size_t length);
+
 // Figures of the evaluation cache, for tests.
 struct CacheStats {
     unsigned long hits;

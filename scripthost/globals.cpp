@@ -14,6 +14,7 @@
 
 namespace {
 
+ScriptContext *g_context = nullptr;
 std::set<HMODULE> g_initialised; // modules whose initModule has run
 
 std::string utf8(const std::wstring &w)
@@ -144,9 +145,7 @@ int readFileInto(duk_context *d, std::string *error)
     std::string data;
     if (!readWhole(path, &data, error))
         return 0;
-    std::vector<uint8_t> enc(data.size() * 2 + 2);
-    size_t n = text::encodeLatin1((const uint8_t *)data.data(), data.size(), enc.data());
-    duk_push_lstring(d, (const char *)enc.data(), n);
+    engine::pushByteString(g_context, (const uint8_t *)data.data(), data.size());
     return 1;
 }
 
@@ -209,8 +208,6 @@ duk_ret_t js_exit(duk_context *d)
     ExitProcess((UINT)code);
     return 0;
 }
-
-ScriptContext *g_context = nullptr;
 
 int loadModuleFromScript(duk_context *d, std::string *error)
 {

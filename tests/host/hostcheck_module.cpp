@@ -283,6 +283,28 @@ NATIVE(readKept)
     return 1;
 }
 
+// churn(s): holds the bytes of s (a large byte string) while making several
+// other large byte strings, then checks that the held bytes did not change.
+NATIVE(churn)
+{
+    UNUSED;
+    const char *held = g_table->valueToString(cx, argv[0]);
+    int n = g_table->stringLength(cx, argv[0]);
+    std::vector<char> before(held, held + n);
+    std::vector<char> other((size_t)n, 'x');
+    for (int i = 0; i < 6; i++) {
+        other[0] = (char)i;
+        ValueWord w = g_table->newStringN(cx, other.data(), n);
+        const char *back = g_table->valueToString(cx, w);
+        if (g_table->stringLength(cx, w) != n || std::memcmp(back, other.data(), (size_t)n) != 0) {
+            *rval = VW_FALSE;
+            return 1;
+        }
+    }
+    *rval = vw_from_bool(std::memcmp(held, before.data(), (size_t)n) == 0);
+    return 1;
+}
+
 // Probe: a class with a private cell and a finalizer.
 struct Cell {
     int magic;
@@ -349,6 +371,7 @@ const FunctionSpec kFunctions[] = {
     {"keep", keep, 1, 0, 0},
     {"readKept", readKept, 0, 0, 0},
     {"counts", counts, 0, 0, 0},
+    {"churn", churn, 1, 0, 0},
     {nullptr, nullptr, 0, 0, 0},
 };
 
