@@ -1,0 +1,80 @@
+// image-viewer.js: shows a PNG file in a frame sized to the image, with a
+// caption line under it.  Resizing the frame stretches the image to the
+// new client area.
+//
+//   scripts/run examples/image-viewer.js examples/viewer-sample.png
+loadModule("zorvex");
+
+var path = scriptArgs[0];
+if (!path) {
+    print("usage: image-viewer.js FILE.png");
+    exit(2);
+}
+
+var CAPTION = 24; // height of the caption line under the image, in pixels
+var content = readFile(path);
+var image = Widget.loadImage(content); // throws "Widget.loadImage failed" for a non-PNG
+var icon = Widget.loadIcon(content); // gives the frame its system menu and close box
+var name = path.replace(/^.*[\\\/]/, "");
+
+Widget.init();
+var frame = {type: "Frame", utitle: name, hIcon: icon.hIcon, show: 0};
+Widget.create(frame);
+// One child covers the whole client area and does all the painting.
+var view = {type: "Component", hParent: frame.hWnd};
+Widget.create(view);
+
+// What Widget.draw paints: the image stretched to w x h at the top left,
+// the caption centred on the width below it.
+var picture = {
+    hWnd: view.hWnd,
+    type: "Component",
+    imageWidth: image.imageWidth,
+    imageHeight: image.imageHeight,
+    imageContent: image.imageContent,
+    utext: name + "  \u2013  " + image.imageWidth + " \u00d7 " + image.imageHeight,
+    textStyle: "C",
+    textSize: 14,
+    textColor: 0x202020,
+    textPosX: 0
+};
+
+function layout(width, height) {
+    view.x = 0;
+    view.y = 0;
+    view.w = width;
+    view.h = height;
+    Widget.resize(view);
+    picture.w = width;
+    picture.h = Math.max(height - CAPTION, 0);
+    picture.textPosY = picture.h + 4;
+    Widget.refresh(view);
+}
+
+var running = true;
+Widget.onEvent = function (e) {
+    if (e.hWnd === view.hWnd && e.msg === "PAINT") {
+        Widget.draw(picture);
+        return true;
+    }
+    if (e.hWnd === frame.hWnd && e.msg === "RESIZE") {
+        layout(e.w, e.h);
+        return true;
+    }
+    if (e.hWnd === frame.hWnd && e.msg === "CLOSE")
+        return false; // let the system destroy the frame
+    if (e.hWnd === frame.hWnd && e.msg === "DESTROY")
+        running = false;
+    return false;
+};
+
+frame.x = 100;
+frame.y = 100;
+frame.w = image.imageWidth;
+frame.h = image.imageHeight + CAPTION;
+Widget.resize(frame);
+layout(frame.w, frame.h);
+Widget.show(frame, 1);
+
+while (running && Widget.eventLoop()) {
+}
