@@ -36,10 +36,15 @@ TEST_F(Usb, LibraryIsInitialisedOnceAndItsDebugLevelSetOnEveryConstruction)
 
 TEST_F(Usb, FinalizerCallsNoLibraryFunction)
 {
-    host.ok("var u = new USB(); u.enumerate(); u = null; Duktape.gc(); Duktape.gc();");
+    addDevice("bus-1", "dev-a", 0x1234, 1);
+    host.ok("var u = new USB(), e = u.enumerate()[0]; u.open(e)");
     clearCalls();
-    host.ok("Duktape.gc()");
+    // The handle lives on the entry: the instance going away (its last
+    // reference dropped, so it is finalized at once) leaves it open.
+    host.ok("u = null; Duktape.gc(); Duktape.gc()");
     EXPECT_THAT(calls(), IsEmpty());
+    EXPECT_EQ(host.ok("USB.prototype.close(e)"), "true");
+    EXPECT_THAT(calls(), ElementsAre("usb_release_interface(h1, 0)", "usb_close(h1)"));
 }
 
 TEST_F(Usb, EnumerateAndOpenNeedAnInstance)
