@@ -230,7 +230,10 @@ duk_ret_t js_loadModule(duk_context *d)
         }
         std::snprintf(message, sizeof message, "%s", error.c_str());
     }
-    return duk_error(d, DUK_ERR_ERROR, "%s", message);
+    // No C file and line: the error then points at the script line that
+    // called loadModule, which is what a user can act on.
+    duk_error_raw(d, DUK_ERR_ERROR, nullptr, 0, "%s", message);
+    return 0;
 }
 
 } // namespace
