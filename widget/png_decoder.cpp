@@ -29,16 +29,26 @@ uint32_t bigEndian32(const unsigned char *p)
     return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3];
 }
 
-// The image size from the IHDR chunk, which a valid PNG has right after the
-// signature.  Checked before libpng allocates its rows, so that an image
-// whose buffer could never be made is refused without decoding it.  Files
-// with no IHDR there are left to libpng to refuse.
-bool headerSizeFits(const unsigned char *bytes, size_t length)
+// A look at the IHDR chunk, which a valid PNG has right after the signature,
+// before libpng allocates its rows.  Refused: an image whose buffer would
+// not fit in 32 bits, and one whose pixels could not be packed into this
+// many bytes even at deflate's best ratio (1032 to 1), which a few bytes of
+// damaged header would otherwise turn into gigabytes of rows allocated for
+// nothing.  Files with no IHDR there are left to libpng to refuse.
+bool headerPlausible(const unsigned char *bytes, size_t length)
 {
-    if (length < 24 || memcmp(bytes + 12, "IHDR", 4) != 0)
+    if (length < 29 || memcmp(bytes + 12, "IHDR", 4) != 0)
         return true;
+    uint32_t width = bigEndian32(bytes + 16), height = bigEndian32(bytes + 20);
     int32_t size;
-    return pngBufferSize(bigEndian32(bytes + 16), bigEndian32(bytes + 20), &size);
+    if (!pngBufferSize(width, height, &size))
+        return false;
+    static const int kChannels[7] = {1, 0, 3, 1, 2, 0, 4}; // by colour type
+    unsigned depth = bytes[24], type = bytes[25];
+    if (type > 6 || kChannels[type] == 0 || depth == 0 || depth > 16)
+        return true; // libpng names the fault
+    uint64_t packedBytes = (uint64_t)width * height * depth * kChannels[type] / 8;
+    return packedBytes <= (uint64_t)length * 1040 + 4096;
 }
 
 // One row of libpng's output (channels bytes a pixel, colours already in the
@@ -117,7 +127,7 @@ bool PngDecoder::decode(const unsigned char *bytes, size_t length)
 
     if (!bytes || length < 8 || png_sig_cmp((png_const_bytep)bytes, 0, 8) != 0)
         return false;
-    if (!headerSizeFits(bytes, length))
+    if (!headerPlausible(bytes, length))
         return false;
 
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);

@@ -89,6 +89,32 @@ TEST(PngDecoder, FailedDecodeLeavesNoBufferEvenAfterASuccess)
     EXPECT_EQ(decoder.pixels[3], 255); // top-left: the opaque band
 }
 
+TEST(PngDecoder, RefusesHeadersThatNoDataCouldFill)
+{
+    // A real 1 x 1 file whose header is made to claim 20000 x 20000 grey
+    // pixels: 400 MB that its few bytes cannot hold at any deflate ratio.
+    pngtest::Image image;
+    image.width = 1;
+    image.height = 1;
+    image.colorType = pngtest::kGrey;
+    image.rows = {7};
+    std::string png = pngtest::encode(image);
+    const unsigned char size[8] = {0, 0, 0x4E, 0x20, 0, 0, 0x4E, 0x20};
+    png.replace(16, 8, (const char *)size, 8);
+    PngDecoder decoder;
+    EXPECT_FALSE(decode(&decoder, png));
+    EXPECT_EQ(decoder.pixels, nullptr);
+
+    // Well compressed but genuine: 2000 x 2000 of one grey packs into a few
+    // kilobytes and still decodes.
+    image.width = image.height = 2000;
+    image.rows.assign(2000 * 2000, 90);
+    std::string flat = pngtest::encode(image);
+    EXPECT_LT(flat.size(), 20000u);
+    ASSERT_TRUE(decode(&decoder, flat));
+    EXPECT_EQ(decoder.pixels[4 * 1999 * 2000 + 2], 90);
+}
+
 TEST(PngDecoder, PremultipliesByShiftingEightBits)
 {
     struct Case {
