@@ -17,22 +17,19 @@ var image = Widget.loadImage(content); // throws "Widget.loadImage failed" for a
 var icon = Widget.loadIcon(content); // gives the frame its system menu and close box
 var name = path.replace(/^.*[\\\/]/, "");
 
-Widget.init();
+// Events can arrive while Widget.create runs (the frame's first RESIZE, for
+// one), so the handler is in place first and checks what exists yet.
 var frame = {type: "Frame", utitle: name, hIcon: icon.hIcon, show: 0};
-Widget.create(frame);
-// One child covers the whole client area and does all the painting.
-var view = {type: "Component", hParent: frame.hWnd};
-Widget.create(view);
+var view = {type: "Component"};
 
 // What Widget.draw paints: the image stretched to w x h at the top left,
 // the caption centred on the width below it.
 var picture = {
-    hWnd: view.hWnd,
     type: "Component",
     imageWidth: image.imageWidth,
     imageHeight: image.imageHeight,
     imageContent: image.imageContent,
-    utext: name + "  \u2013  " + image.imageWidth + " \u00d7 " + image.imageHeight,
+    utext: image.imageWidth + " \u00d7 " + image.imageHeight + " pixels",
     textStyle: "C",
     textSize: 14,
     textColor: 0x202020,
@@ -58,7 +55,8 @@ Widget.onEvent = function (e) {
         return true;
     }
     if (e.hWnd === frame.hWnd && e.msg === "RESIZE") {
-        layout(e.w, e.h);
+        if (view.hWnd)
+            layout(e.w, e.h);
         return true;
     }
     if (e.hWnd === frame.hWnd && e.msg === "CLOSE")
@@ -67,6 +65,13 @@ Widget.onEvent = function (e) {
         running = false;
     return false;
 };
+
+Widget.init();
+Widget.create(frame);
+// One child covers the whole client area and does all the painting.
+view.hParent = frame.hWnd;
+Widget.create(view);
+picture.hWnd = view.hWnd;
 
 frame.x = 100;
 frame.y = 100;
