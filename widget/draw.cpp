@@ -49,7 +49,10 @@ void paintText(HDC dc, const wchar_t *text, int32_t x, int32_t y, int32_t boxWid
 {
     bool italic = hasStyle(style, 'I');
     SetBkMode(dc, TRANSPARENT);
-    HFONT font = CreateFontW(-size, 0, 0, 0, hasStyle(style, 'B') ? FW_BOLD : FW_NORMAL, italic,
+    // A negative height asks for the character height; negated with
+    // wrap-around, since script may pass any 32-bit size.
+    int32_t height = (int32_t)(0u - (uint32_t)size);
+    HFONT font = CreateFontW(height, 0, 0, 0, hasStyle(style, 'B') ? FW_BOLD : FW_NORMAL, italic,
                              FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                              PROOF_QUALITY, 0, face);
     HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;

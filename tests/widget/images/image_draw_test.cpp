@@ -300,6 +300,7 @@ TEST_F(WidgetDraw, BadArgumentsAnswerWithErrorsOrNothing)
         "{type: 'Component', utext: 'Odd', textSize: -5, textPosX: -1e20, w: -2147483648,"
         " textStyle: 'R', textFont: 'NoSuchFontAnywhere'}",
         "{type: 'Component', utext: '', textStyle: 42}",
+        "{type: 'Component', utext: 'Min', textSize: -2147483648, textStyle: 'I'}",
     };
     for (const char *d : odd) {
         SCOPED_TRACE(d);
