@@ -1,6 +1,9 @@
 // Opening, closing, reopening and finalizing Serial instances.
 #include "tests/serial/port_fixture.h"
 
+#include <algorithm>
+#include <thread>
+
 namespace serial_test {
 namespace {
 
@@ -184,6 +187,30 @@ TEST_F(SerialLifecycle, OnlyReadAndWriteSuspendTheRequest)
     EXPECT_EQ(suspensions("(function () { new Serial().open({port: PORT}); })(); Duktape.gc()"), 0);
     // Errors before the work: no suspension either.
     EXPECT_EQ(suspensions("try { s.read({count: -1}); } catch (e) {}"), 0);
+}
+
+// The example, run by scripthost.exe for two seconds on the script's port.
+TEST_F(SerialLifecycle, EchoExampleEchoesAndDumps)
+{
+    std::string path = "Z:" SERIAL_EXAMPLE_ECHO;
+    for (char &c : path)
+        if (c == '/')
+            c = '\\';
+    std::string cmd = "\"" + testing_support::binFolder() + "scripthost.exe\" \"" + path + "\" " +
+                      scriptPort_ + " 2";
+    testing_support::ProcessResult r;
+    std::thread child([&] { r = testing_support::runCommand(cmd); });
+    Sleep(700); // the script opens its port
+    std::string sent = std::string("Hello\0\xff\r\n", 9);
+    device_.write(sent);
+    std::string echoed = device_.read(sent.size());
+    child.join();
+    EXPECT_EQ(hex(echoed), hex(sent));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(testing_support::unixLines(r.out),
+              "echoing on " + scriptPort_ + " at 9600 baud\n"
+              "00000000  48 65 6c 6c 6f 00 ff 0d 0a                       Hello....\n"
+              "9 bytes echoed\n");
 }
 
 } // namespace
