@@ -228,22 +228,23 @@ std::string loadRecordedModule(ScriptContext *context)
         return "cannot load " + path;
     static bool patched = false;
     if (!patched) {
+        // A function the module does not import is not hooked: the tests
+        // that count its calls then see none.
         const char *k = "kernel32.dll";
-        bool ok = patch(m, k, "Sleep", hookSleep, &realSleep) &&
-                  patch(m, k, "ClearCommError", hookClearCommError, &realClearCommError) &&
-                  patch(m, k, "ReadFile", hookReadFile, &realReadFile) &&
-                  patch(m, k, "WriteFile", hookWriteFile, &realWriteFile) &&
-                  patch(m, k, "PurgeComm", hookPurgeComm, &realPurgeComm) &&
-                  patch(m, k, "CreateFileA", hookCreateFileA, &realCreateFileA) &&
-                  patch(m, k, "CloseHandle", hookCloseHandle, &realCloseHandle) &&
-                  patch(m, k, "GetCommState", hookGetCommState, &realGetCommState) &&
-                  patch(m, k, "SetCommState", hookSetCommState, &realSetCommState) &&
-                  patch(m, k, "GetCommTimeouts", hookGetCommTimeouts, &realGetCommTimeouts) &&
-                  patch(m, k, "SetCommTimeouts", hookSetCommTimeouts, &realSetCommTimeouts) &&
-                  patch(m, k, "SetupComm", hookSetupComm, &realSetupComm) &&
-                  patch(m, "msvcrt.dll", "malloc", hookMalloc, &realMalloc);
-        if (!ok)
-            return "pellun.dll does not import every function the tests watch";
+        patch(m, k, "Sleep", hookSleep, &realSleep);
+        patch(m, k, "ClearCommError", hookClearCommError, &realClearCommError);
+        patch(m, k, "ReadFile", hookReadFile, &realReadFile);
+        patch(m, k, "WriteFile", hookWriteFile, &realWriteFile);
+        patch(m, k, "PurgeComm", hookPurgeComm, &realPurgeComm);
+        patch(m, k, "CreateFileA", hookCreateFileA, &realCreateFileA);
+        patch(m, k, "CloseHandle", hookCloseHandle, &realCloseHandle);
+        patch(m, k, "GetCommState", hookGetCommState, &realGetCommState);
+        patch(m, k, "SetCommState", hookSetCommState, &realSetCommState);
+        patch(m, k, "GetCommTimeouts", hookGetCommTimeouts, &realGetCommTimeouts);
+        patch(m, k, "SetCommTimeouts", hookSetCommTimeouts, &realSetCommTimeouts);
+        patch(m, k, "SetupComm", hookSetupComm, &realSetupComm);
+        if (!patch(m, "msvcrt.dll", "malloc", hookMalloc, &realMalloc))
+            return "pellun.dll does not take malloc from msvcrt.dll";
         patched = true;
     }
     g_init = (InitModuleFunction)(void *)GetProcAddress(m, "initModule");

@@ -1,5 +1,6 @@
 #include "tests/serial/port_fixture.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace serial_test {
