@@ -61,5 +61,5 @@ extern "C" __declspec(dllexport) int HOST_CALL initModule(ScriptContext *cx, con
     g_host = table;
     ValueWord prototype = table->defineClass(cx, "Serial", serial_construct, 0, nullptr, kMethods,
                                              nullptr, kNoStaticMethods, serial_finalize);
-    return prototype != VW_NULL;
+    return (int)prototype;
 }
