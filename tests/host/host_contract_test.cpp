@@ -172,8 +172,10 @@ TEST_F(HostContract, ClassPrivateCellAndFinalizer)
     EXPECT_EQ(host.ok("var p = new Probe(1, 2); p.cell()"), std::to_string(0x600D));
     EXPECT_EQ(host.ok("Probe.prototype.cell()"), "null");
     EXPECT_EQ(host.eval("try { Probe() } catch (e) { e.name }"), "TypeError");
-    // A Probe method on another object finds no cell.
+    // A Probe method on another object finds no cell, nor on one that only
+    // inherits from an instance.
     EXPECT_EQ(host.ok("Probe.prototype.cell.call({})"), "null");
+    EXPECT_EQ(host.ok("p.cell.call(Object.create(p))"), "null");
     EXPECT_EQ(host.ok("var before = HostCheck.counts(); p = null; Duktape.gc(); Duktape.gc();"
                       "HostCheck.counts() - before"),
               "1");
