@@ -19,22 +19,12 @@ var name = path.replace(/^.*[\\\/]/, "");
 
 // Events can arrive while Widget.create runs (the frame's first RESIZE, for
 // one), so the handler is in place first and checks what exists yet.
+/** @type {Widget.Frame} */
 var frame = {type: "Frame", utitle: name, hIcon: icon.hIcon, show: 0};
+/** @type {Widget.Component} */
 var view = {type: "Component"};
-
-// What Widget.draw paints: the image stretched to w x h at the top left,
-// the caption centred on the width below it.
-var picture = {
-    type: "Component",
-    imageWidth: image.imageWidth,
-    imageHeight: image.imageHeight,
-    imageContent: image.imageContent,
-    utext: image.imageWidth + " \u00d7 " + image.imageHeight + " pixels",
-    textStyle: "C",
-    textSize: 14,
-    textColor: 0x202020,
-    textPosX: 0
-};
+/** What Widget.draw paints, once the view exists. @type {Widget.Component} */
+var picture = null;
 
 function layout(width, height) {
     view.x = 0;
@@ -50,12 +40,12 @@ function layout(width, height) {
 
 var running = true;
 Widget.onEvent = function (e) {
-    if (e.hWnd === view.hWnd && e.msg === "PAINT") {
+    if (picture && e.hWnd === view.hWnd && e.msg === "PAINT") {
         Widget.draw(picture);
         return true;
     }
     if (e.hWnd === frame.hWnd && e.msg === "RESIZE") {
-        if (view.hWnd)
+        if (picture)
             layout(e.w, e.h);
         return true;
     }
@@ -71,7 +61,20 @@ Widget.create(frame);
 // One child covers the whole client area and does all the painting.
 view.hParent = frame.hWnd;
 Widget.create(view);
-picture.hWnd = view.hWnd;
+// The image stretched to w x h at the top left, the caption centred on the
+// width below it.
+picture = {
+    hWnd: view.hWnd,
+    type: "Component",
+    imageWidth: image.imageWidth,
+    imageHeight: image.imageHeight,
+    imageContent: image.imageContent,
+    utext: image.imageWidth + " \u00d7 " + image.imageHeight + " pixels",
+    textStyle: "C",
+    textSize: 14,
+    textColor: 0x202020,
+    textPosX: 0
+};
 
 frame.x = 100;
 frame.y = 100;
