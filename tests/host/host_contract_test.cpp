@@ -29,3 +29,9 @@ TEST_F(HostContract, WideStringsKeepEmbeddedNulsAndSurrogates)
               "true");
     EXPECT_EQ(host.ok("HostCheck.wideProp({}, 't') + HostCheck.wideProp({t: null}, 't')"), "dfltdflt");
 }
+
+TEST_F(HostContract, SilentFailureNamesTheHolderObject)
+{
+    EXPECT_EQ(host.ok("try { HostCheck.failSilently(); 'no error' } catch (e) { e.message }"),
+              "HostCheck.failSilently failed");
+}
