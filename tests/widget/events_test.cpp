@@ -54,6 +54,8 @@ TEST(EventTexts, EveryRow)
          "Widget.onEvent({hWnd: -42, msg: 'MOUSE_BUTTON', button: 'LEFT_DOWN', x: 4, y: 3})"},
         {514, 0, 0x8000FFFF,
          "Widget.onEvent({hWnd: -42, msg: 'MOUSE_BUTTON', button: 'LEFT_UP', x: 65535, y: -32768})"},
+        {513, 0, 0xFFFFFFFF,
+         "Widget.onEvent({hWnd: -42, msg: 'MOUSE_BUTTON', button: 'LEFT_DOWN', x: 65535, y: -1})"},
         {516, 0, 0x00010002,
          "Widget.onEvent({hWnd: -42, msg: 'MOUSE_BUTTON', button: 'RIGHT_DOWN', x: 2, y: 1})"},
         {517, 0, 0x00010002,
