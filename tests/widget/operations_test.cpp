@@ -233,6 +233,13 @@ TEST_F(Operations, ResizeGivesTheExactClientRectangle)
     EXPECT_EQ(outer.top, 50);
     EXPECT_EQ(outer.right, 500);
     EXPECT_EQ(outer.bottom, 350);
+    // Without style the default 0 does the same.
+    ok("Widget.resize({hWnd: f.hWnd, x: 120, y: 70, w: 300, h: 200});");
+    GetWindowRect(f, &outer);
+    EXPECT_EQ(outer.left, 120);
+    EXPECT_EQ(outer.top, 70);
+    EXPECT_EQ(outer.right, 420);
+    EXPECT_EQ(outer.bottom, 270);
 }
 
 TEST_F(Operations, ResizeKeepsWhatIsMissing)
