@@ -11,7 +11,12 @@ var autoClose = scriptArgs.indexOf("--auto-close") >= 0;
 
 Widget.init();
 
-var frame, edit, mirror;
+/** @type {Widget.Frame} */
+var frame;
+/** @type {Widget.Edit} */
+var edit;
+/** @type {Widget.TextArea} */
+var mirror;
 var running = true;
 var ticks = 0;
 var demoText = "hello";
