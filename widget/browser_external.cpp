@@ -21,6 +21,7 @@ const IID kIID_IDispatch = {0x00020400, 0x0000, 0x0000,
                             {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const DISPID kDispidVorCall = 1;
 const wchar_t kVorCall[] = L"vorCall";
+const size_t kSmallText = 512;
 
 // Written by every embedBrowser, never cleared.
 const HostTable *s_table = nullptr;
@@ -109,12 +110,17 @@ HRESULT STDMETHODCALLTYPE ext_Invoke(IDispatch *, DISPID member, REFIID, LCID, W
         return S_OK;
     }
     // UTF-8, exactly the BSTR's characters; a null BSTR is a null source.
+    // Short texts, the usual call, need no heap block.
+    char small[kSmallText];
     char *text = nullptr;
     BSTR page = V_BSTR(arg);
     if (page) {
         size_t count = SysStringLen(page);
-        size_t bytes = utf16ToUtf8Length((const uint16_t *)page, count);
-        text = (char *)std::malloc(bytes + 1);
+        // A UTF-16 unit takes at most 3 bytes of UTF-8 (a pair takes 4).
+        if (count < sizeof small / 3)
+            text = small;
+        else
+            text = (char *)std::malloc(utf16ToUtf8Length((const uint16_t *)page, count) + 1);
         if (!text) {
             answer_string(result, L"");
             return S_OK;
@@ -131,10 +137,18 @@ HRESULT STDMETHODCALLTYPE ext_Invoke(IDispatch *, DISPID member, REFIID, LCID, W
     // evaluate stores a value word also when the script fails (it reports
     // the error itself); the page gets that value's string form.
     table->evaluate(cx, "vorCall", text, &value);
-    if (result)
-        answer_string(result, (const wchar_t *)table->valueToWideString(cx, value));
+    if (result) {
+        // Integers, booleans, undefined and null carry their whole value in
+        // the word: their text needs no trip through the engine.
+        uint16_t immediate[16];
+        if (immediateText(value, immediate))
+            answer_string(result, (const wchar_t *)immediate);
+        else
+            answer_string(result, (const wchar_t *)table->valueToWideString(cx, value));
+    }
     table->endRequest(cx);
-    std::free(text);
+    if (text != small)
+        std::free(text);
     return S_OK;
 }
 

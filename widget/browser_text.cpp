@@ -3,6 +3,8 @@
 // text reaches the engine unchanged.
 #include "widget/browser_text.h"
 
+#include "host/value_word.h"
+
 namespace {
 
 // The code point starting at text[i], and how many units it takes.
@@ -25,6 +27,13 @@ size_t encode(const uint16_t *text, size_t count, char *out)
 {
     size_t bytes = 0;
     for (size_t i = 0; i < count;) {
+        if (text[i] < 0x80) { // script text is mostly ASCII
+            if (out)
+                out[bytes] = (char)text[i];
+            bytes++;
+            i++;
+            continue;
+        }
         size_t units;
         uint32_t c = next_code_point(text, count, i, &units);
         i += units;
@@ -66,4 +75,39 @@ size_t utf16ToUtf8(const uint16_t *text, size_t count, char *out)
     size_t bytes = encode(text, count, out);
     out[bytes] = 0;
     return bytes;
+}
+
+size_t immediateText(uint32_t word, uint16_t out[16])
+{
+    const char *fixed = nullptr;
+    if (word == VW_UNDEFINED)
+        fixed = "undefined";
+    else if (word == VW_NULL)
+        fixed = "null";
+    else if (word == VW_TRUE)
+        fixed = "true";
+    else if (word == VW_FALSE)
+        fixed = "false";
+    size_t n = 0;
+    if (fixed) {
+        for (; fixed[n]; n++)
+            out[n] = (uint16_t)fixed[n];
+    } else if (vw_is_int(word)) {
+        int32_t v = vw_to_int(word); // -2^30 .. 2^30-1: negation cannot overflow
+        uint32_t magnitude = v < 0 ? (uint32_t)-v : (uint32_t)v;
+        char digits[12];
+        size_t k = 0;
+        do {
+            digits[k++] = (char)('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude);
+        if (v < 0)
+            out[n++] = '-';
+        while (k)
+            out[n++] = (uint16_t)digits[--k];
+    } else {
+        return 0;
+    }
+    out[n] = 0;
+    return n;
 }

@@ -14,4 +14,10 @@ size_t utf16ToUtf8Length(const uint16_t *text, size_t count);
 // terminates with a zero byte; returns the byte count.
 size_t utf16ToUtf8(const uint16_t *text, size_t count, char *out);
 
+// The string form of a value word that holds its whole value (an integer,
+// a boolean, undefined or null), written to out with a terminator; 0 for
+// every other word (strings, doubles, objects), whose text the engine makes.
+// The same text as the engine's ToString: these need no engine call.
+size_t immediateText(uint32_t word, uint16_t out[16]);
+
 #endif

@@ -578,6 +578,12 @@ std::string Browser::joinedCalls() const
     return s;
 }
 
+bool initialiseOle()
+{
+    static bool done = SUCCEEDED(OleInitialize(NULL));
+    return done;
+}
+
 void install()
 {
     if (!g_pageWindow) {

@@ -47,6 +47,9 @@ struct Browser {
     std::string joinedCalls() const;
 };
 
+// OleInitialize, once per process, on the test thread (before install).
+bool initialiseOle();
+
 // Registers the class object for CLSID_WebBrowser on this thread (which has
 // called OleInitialize); uninstall revokes it, which brings back the
 // system's class.

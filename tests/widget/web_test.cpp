@@ -59,8 +59,7 @@ protected:
 
     void SetUp() override
     {
-        static bool ole = [] { return SUCCEEDED(OleInitialize(NULL)); }();
-        ASSERT_TRUE(ole);
+        ASSERT_TRUE(fake_browser::initialiseOle());
         WidgetTest::SetUp();
         fb::reset();
         fb::install();
@@ -264,8 +263,9 @@ TEST_F(Web, EachFailedStepLeavesNoBrowser)
         size_t before = c.browsers ? fb::last()->calls.size() : 0;
         ok("Widget.destroy(failed); made.pop();");
         EXPECT_FALSE(IsWindow(w));
-        if (c.browsers)
+        if (c.browsers) {
             EXPECT_EQ(fb::last()->calls.size(), before + (c.attached ? 2 : 0));
+        }
         EXPECT_EQ(depth(), 1);
     }
 }
@@ -579,6 +579,14 @@ TEST_F(VorCall, ResultsComeBackInTheirStringForm)
         const char *answer;
     } cases[] = {
         {L"6 * 7", "42"},
+        {L"-7", "-7"},
+        {L"-(1 << 30)", "-1073741824"},        // the smallest integer word
+        {L"(1 << 30) - 1", "1073741823"},      // the largest
+        {L"1 << 30", "1073741824"},            // a double already
+        {L"false", "false"},
+        {L"undefined", "undefined"},
+        {L"'12'", "12"},
+        {L"-0", "0"},
         {L"1 / 3", "0.3333333333333333"},
         {L"-0.5e21", "-500000000000000000000"},
         {L"({})", "[object Object]"},

@@ -1,6 +1,7 @@
 // One Web component against the platform's own WebBrowser control (Wine's
 // here): the container's steps succeed against the real thing, and whatever
 // the control does with the page, the script keeps running.
+#include "tests/fakes/fake_browser.h" // only for initialiseOle
 #include "tests/widget/widget_fixture.h"
 
 #include <cstdio>
@@ -29,8 +30,7 @@ class WineControl : public WidgetTest {
 protected:
     void SetUp() override
     {
-        static bool ole = [] { return SUCCEEDED(OleInitialize(NULL)); }();
-        ASSERT_TRUE(ole);
+        ASSERT_TRUE(fake_browser::initialiseOle());
         WidgetTest::SetUp();
     }
 };
