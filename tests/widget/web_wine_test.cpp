@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 
 using namespace widget_test;
 
@@ -80,4 +81,64 @@ TEST_F(WineControl, AttachesAndTheScriptKeepsRunning)
     EXPECT_FALSE(IsWindow(w));
     EXPECT_EQ(ok("page.hWnd"), "undefined");
     DeleteFileA(path.c_str());
+}
+
+// The example, as a user runs it: with the platform's control in a process
+// of its own.  Its output goes to files, not pipes: the COM services that the
+// control starts under Wine inherit the child's handles and outlive it, so a
+// pipe would never report its end.
+struct ExampleRun {
+    DWORD exitCode = 999;
+    std::string out, err;
+};
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+ExampleRun runExample(const std::string &args)
+{
+    ExampleRun run;
+    std::string bin = testing_support::binFolder();
+    std::string outPath = testing_support::tempPath(".out"), errPath = testing_support::tempPath(".err");
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, NULL);
+    HANDLE err = CreateFileA(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, NULL);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = out;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = "\"" + bin + "scripthost.exe\" \"" + bin + "examples\\web.js\" " + args;
+    if (CreateProcessA(NULL, &cmd[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi)) {
+        if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0)
+            TerminateProcess(pi.hProcess, 998);
+        GetExitCodeProcess(pi.hProcess, &run.exitCode);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    run.out = testing_support::unixLines(slurp(outPath));
+    run.err = slurp(errPath);
+    DeleteFileA(outPath.c_str());
+    DeleteFileA(errPath.c_str());
+    return run;
+}
+
+TEST(WebExample, RunsAndClosesItself)
+{
+    std::string page = testing_support::binFolder() + "examples\\web.html";
+    ExampleRun r = runExample("\"" + page + "\" --auto-close");
+    EXPECT_EQ(r.exitCode, 0u) << r.err;
+    EXPECT_EQ(r.out, "web example closed\n");
+    EXPECT_EQ(r.err, "");
+    ExampleRun usage = runExample("");
+    EXPECT_EQ(usage.exitCode, 2u);
+    EXPECT_EQ(usage.out, "usage: scripthost examples/web.js PAGE [--auto-close]\n"
+                         "  PAGE: the full path of examples/web.html, or a file:/// URL\n");
 }
