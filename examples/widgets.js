@@ -11,31 +11,14 @@ var autoClose = scriptArgs.indexOf("--auto-close") >= 0;
 
 Widget.init();
 
-var frame = {type: "Frame", utitle: "Widgets", show: 0, timer: 250};
-Widget.create(frame);
-frame.x = 100; frame.y = 100; frame.w = 360; frame.h = 200;
-Widget.resize(frame);
-
-var edit = {type: "Edit", hParent: frame.hWnd, show: 1, utext: "",
-            textFont: "Arial", textSize: 16};
-Widget.create(edit);
-edit.x = 10; edit.y = 10; edit.w = 340; edit.h = 26;
-Widget.resize(edit);
-
-var mirror = {type: "TextArea", hParent: frame.hWnd, show: 1, utext: "",
-              textFont: "Courier New", textSize: 14, textStyle: "B"};
-Widget.create(mirror);
-mirror.x = 10; mirror.y = 46; mirror.w = 340; mirror.h = 144;
-Widget.resize(mirror);
-
-Widget.show(frame);
-
+var frame, edit, mirror;
 var running = true;
 var ticks = 0;
 var demoText = "hello";
 
+// Events arrive from the first Widget.create on: define the handler first.
 Widget.onEvent = function (e) {
-    if (e.msg == "EDIT_CHANGE" && e.hWnd == edit.hWnd) {
+    if (e.msg == "EDIT_CHANGE" && edit && e.hWnd == edit.hWnd) {
         // Read what was typed and show it, upper-cased, in the text area.
         var typed = Widget.getProperty(edit, "utext");
         mirror.utext = typed.toUpperCase();
@@ -67,6 +50,25 @@ Widget.onEvent = function (e) {
         return false; // default painting: the white class background
     return true;
 };
+
+frame = {type: "Frame", utitle: "Widgets", show: 0, timer: 250};
+Widget.create(frame);
+frame.x = 100; frame.y = 100; frame.w = 360; frame.h = 200;
+Widget.resize(frame);
+
+edit = {type: "Edit", hParent: frame.hWnd, show: 1, utext: "",
+        textFont: "Arial", textSize: 16};
+Widget.create(edit);
+edit.x = 10; edit.y = 10; edit.w = 340; edit.h = 26;
+Widget.resize(edit);
+
+mirror = {type: "TextArea", hParent: frame.hWnd, show: 1, utext: "",
+          textFont: "Courier New", textSize: 14, textStyle: "B"};
+Widget.create(mirror);
+mirror.x = 10; mirror.y = 46; mirror.w = 340; mirror.h = 144;
+Widget.resize(mirror);
+
+Widget.show(frame);
 
 while (running && Widget.eventLoop())
     ;

@@ -1396,6 +1396,7 @@ std::string qualifiedName(ScriptContext *sc, duk_context *d, const NativeEntry &
         duk_push_global_object(d);
         duk_enum(d, -1, DUK_ENUM_OWN_PROPERTIES_ONLY);
         while (duk_next(d, -1, 1)) {
+            // Stack: function, holder, global, enumerator, key, value.
             if (duk_strict_equals(d, -1, -5) && duk_is_string(d, -2)) {
                 holder = duk_get_string(d, -2);
                 duk_pop_2(d);

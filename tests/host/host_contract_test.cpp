@@ -189,3 +189,9 @@ TEST_F(HostContract, WordsOfEndedCallsAndUnknownWordsReadAsNothing)
     EXPECT_EQ(host.ok("HostCheck.global() === this"), "true");
     EXPECT_EQ(host.ok("JSON.stringify(HostCheck.object())"), "{\"made\":true}");
 }
+
+TEST_F(HostContract, SilentFailureNamesTheHolderObject)
+{
+    EXPECT_EQ(host.ok("try { HostCheck.failSilently(); 'no error' } catch (e) { e.message }"),
+              "HostCheck.failSilently failed");
+}

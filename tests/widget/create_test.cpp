@@ -76,16 +76,18 @@ TEST_F(Create, EveryTypeGetsItsClassAndStyle)
         // Wine and Windows add WS_CLIPSIBLINGS to top-level windows, and the
         // edit control adds its own border bits: compare the bits asked for.
         EXPECT_EQ(GetWindowLongW(w, GWL_STYLE) & (c.style | 0x10000000), c.style);
-        if (c.style == 0)
+        if (c.style == 0) {
             EXPECT_FALSE(IsWindowVisible(w));
+        }
         EXPECT_EQ(GetWindowLongW(w, GWL_EXSTYLE) & c.exStyleBit, c.exStyleBit);
         EXPECT_EQ(ok("d.style"), std::to_string(c.writtenStyle));
         RECT r;
         GetWindowRect(w, &r);
         if (c.style & WS_CHILD)
             MapWindowPoints(HWND_DESKTOP, GetParent(w), (POINT *)&r, 2);
-        if (c.exStyleBit == 0)
+        if (c.exStyleBit == 0) {
             EXPECT_EQ(r.right - r.left, 0);
+        }
     }
     // No frame bits on a child: exactly the caption-less rectangle.
     EXPECT_EQ(GetParent(window("made[3].hWnd")), window("top.hWnd"));
@@ -252,8 +254,9 @@ TEST_F(Create, MenuItems)
         ASSERT_TRUE(GetMenuItemInfoW(menu, i, TRUE, &mi));
         EXPECT_EQ(mi.fType & MFT_SEPARATOR, items[i].type);
         EXPECT_EQ(mi.wID, items[i].id);
-        if (items[i].type == MFT_STRING)
+        if (items[i].type == MFT_STRING) {
             EXPECT_STREQ(text, items[i].text);
+        }
     }
     // Only the item that asked for it is the default, found by identifier;
     // the separator's defaultItem is not looked at.

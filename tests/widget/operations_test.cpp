@@ -46,7 +46,7 @@ TEST_F(Operations, ErrorMessages)
         const char *message;
     } cases[] = {
         {"Widget.destroy()", "Native function format error: Widget.destroy(<cmp>)"},
-        {"Widget.destroy(undefined)", "Widget.destroy failed"},
+        {"Widget.destroy(undefined)", "Widget.destroy failed"}, // no message of its own
         {"Widget.show()", "Native function format error: Widget.show(<cmp>, [show])"},
         {"Widget.show(undefined)", "Widget: Component is undefined"},
         {"Widget.show(undefined, 1)", "Widget: Component is undefined"},
@@ -183,7 +183,8 @@ TEST_F(Operations, RefreshSetsEditTextOrRepaints)
     EXPECT_EQ(windowText(t), L"line 1\r\nline 2");
     // A Frame repaints through the event loop: ERASE, then PAINT.
     pump();
-    ok("take(); answer = function (e) { return e.msg != 'PAINT'; }; Widget.refresh(f);");
+    ok("take(); recordPaint = true; answer = function (e) { return e.msg != 'PAINT'; };"
+       " Widget.refresh(f);");
     EXPECT_EQ(events(), "");
     pump();
     std::string got = events();

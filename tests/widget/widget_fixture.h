@@ -20,6 +20,12 @@ namespace widget_test {
 // of its own anyway).
 testing_support::ScriptHost &host();
 
+// Makes sure Wine's desktop process runs before any window or child
+// process needs it.  Wine starts it on first use with the starting process's
+// standard handles: started by a child of runScript it would hold the
+// capture pipes open, started here it gets none.
+void startDesktop();
+
 // Dispatches every message waiting in this thread's queue (no events wait
 // for the script to ask).
 void pump();
