@@ -119,7 +119,7 @@ HRESULT STDMETHODCALLTYPE ext_Invoke(IDispatch *, DISPID member, REFIID, LCID, W
         // A UTF-16 unit takes at most 3 bytes of UTF-8 (a pair takes 4).
         if (count < sizeof small / 3)
             text = small;
-        else
+        else if (count < ((size_t)-1 - 1) / 3) // the byte count cannot wrap
             text = (char *)std::malloc(utf16ToUtf8Length((const uint16_t *)page, count) + 1);
         if (!text) {
             answer_string(result, L"");

@@ -630,6 +630,10 @@ TEST_F(VorCall, TextOutsideLatin1AndTheBmpReachesTheEngine)
     EXPECT_EQ(call(text), L"5:233,20013,8364,55357,56832:\u00e9\u4e2d\u20ac\U0001F600");
     // Names and comments too, not just string literals.
     EXPECT_EQ(call(L"var \u00e4\u4e2d = 2; /* \U0001F600 */ \u00e4\u4e2d * 21"), L"42");
+    // Long texts go through a heap copy: the same text arrives.
+    std::wstring many(3000, L'\u4e2d');
+    EXPECT_EQ(call(L"var t = '" + many + L"'; t.length + ':' + (t == Array(3001).join('\u4e2d'))"),
+              L"3000:true");
     // A lone surrogate has no UTF-8 form: it arrives as U+FFFD.
     EXPECT_EQ(call(std::wstring(L"'") + (wchar_t)0xD800 + L"x'.charCodeAt(0)"), L"65533");
 }
