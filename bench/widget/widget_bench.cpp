@@ -80,6 +80,23 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "widget_bench: %d of %d evaluations handled\n", handled, count);
             return 1;
         }
+        // Diagnostics: the formatting alone, and a bare SendMessageW.
+        start = seconds();
+        char scratch[EVENT_TEXT_SIZE];
+        unsigned sum = 0;
+        for (int i = 0; i < count; i++) {
+            format_event_text(scratch, (int32_t)(intptr_t)frame, WM_MOVE, 0,
+                              (uint32_t)positions[i % kTexts]);
+            sum += (unsigned char)scratch[40];
+        }
+        double formats = count / (seconds() - start);
+        start = seconds();
+        for (int i = 0; i < count; i++)
+            SendMessageW(frame, WM_NULL, 0, 0);
+        double sends = count / (seconds() - start);
+        if (round == kRounds - 1)
+            std::printf("widget_bench: formats/s %.0f, bare sends/s %.0f (%u)\n", formats, sends,
+                        sum);
         if (events > bestEvents)
             bestEvents = events;
         if (evals > bestEvals)

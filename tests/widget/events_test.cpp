@@ -54,6 +54,8 @@ TEST(EventTexts, EveryRow)
          "Widget.onEvent({hWnd: -42, msg: 'MOUSE_BUTTON', button: 'LEFT_DOWN', x: 4, y: 3})"},
         {514, 0, 0x8000FFFF,
          "Widget.onEvent({hWnd: -42, msg: 'MOUSE_BUTTON', button: 'LEFT_UP', x: 65535, y: -32768})"},
+        {513, 0, 0xFFFFFFFF,
+         "Widget.onEvent({hWnd: -42, msg: 'MOUSE_BUTTON', button: 'LEFT_DOWN', x: 65535, y: -1})"},
         {516, 0, 0x00010002,
          "Widget.onEvent({hWnd: -42, msg: 'MOUSE_BUTTON', button: 'RIGHT_DOWN', x: 2, y: 1})"},
         {517, 0, 0x00010002,
@@ -95,6 +97,7 @@ class Events : public WidgetTest {};
 TEST_F(Events, MessagesSentToAFrameArriveAsEvents)
 {
     HWND f = make("f", "{show: 0}");
+    ok("recordPaint = true");
     long h = (long)(intptr_t)f;
     struct Case {
         UINT message;
@@ -179,6 +182,7 @@ TEST_F(Events, TypingInAnEditNamesTheEdit)
 {
     make("f", "{show: 1}");
     HWND e = make("e", "{type: 'Edit', hParent: f.hWnd, utext: 'ab'}");
+    SendMessageW(e, EM_SETSEL, 2, 2);
     ok("take()");
     SendMessageW(e, WM_CHAR, 'c', 1);
     std::string got = events();
@@ -198,10 +202,22 @@ TEST_F(Events, MouseTrackingIsRenewedOnEveryMove)
     ok("Widget.resize(f); take();");
     for (int round = 0; round < 2; round++) {
         SCOPED_TRACE(round);
+        // The pointer warp itself becomes a real mouse move: let it pass.
         SetCursorPos(100, 100);
+        POINT at;
+        GetCursorPos(&at);
+        pumpUntil("events.length > 0");
+        ok("take()");
+        // Cancelled here, so only the procedure can have asked again.
+        TRACKMOUSEEVENT cancel = {sizeof cancel, TME_CANCEL | TME_LEAVE, f, 0};
+        TrackMouseEvent(&cancel);
+        TRACKMOUSEEVENT none = {sizeof none, TME_QUERY, NULL, 0};
+        TrackMouseEvent(&none);
+        EXPECT_FALSE(none.dwFlags & TME_LEAVE);
         SendMessageW(f, WM_MOUSEMOVE, 0, MAKELPARAM(90, 90));
         EXPECT_EQ(events(), fmt("{\"hWnd\":%ld,\"msg\":\"MOUSE_OVER\",\"x\":90,\"y\":90}",
-                                (long)(intptr_t)f));
+                                (long)(intptr_t)f))
+            << "cursor at " << at.x << "," << at.y << " over " << WindowFromPoint(at) << " f " << f;
         TRACKMOUSEEVENT q = {sizeof q, TME_QUERY, NULL, 0};
         ASSERT_TRUE(TrackMouseEvent(&q));
         EXPECT_EQ(q.hwndTrack, f);
