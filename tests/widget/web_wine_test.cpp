@@ -1,7 +1,7 @@
 // One Web component against the platform's own WebBrowser control (Wine's
 // here): the container's steps succeed against the real thing, and whatever
 // the control does with the page, the script keeps running.
-#include "tests/fakes/fake_browser.h" // only for initialiseOle
+#include "tests/fakes/fake_browser.h"
 #include "tests/widget/widget_fixture.h"
 
 #include <cstdio>
@@ -51,8 +51,17 @@ TEST_F(WineControl, AttachesAndTheScriptKeepsRunning)
             c = '/';
     HWND frame = make("frame", "{type: 'Frame', utitle: 'Wine control'}");
     ASSERT_TRUE(frame);
+    // The tests' own class stands in for the control while it is registered,
+    // and revoking it brings the platform's class back.
+    fake_browser::reset();
+    fake_browser::install();
+    make("stand_in", "{type: 'Web', hParent: frame.hWnd, url: '" + url + "', w: 10, h: 10}");
+    ok("Widget.destroy(stand_in); made.pop();");
+    fake_browser::uninstall();
+    ASSERT_EQ(fake_browser::browsers().size(), 1u);
     HWND w = make("page", "{type: 'Web', hParent: frame.hWnd, url: '" + url + "', w: 640, h: 480}");
     ASSERT_TRUE(w);
+    EXPECT_EQ(fake_browser::browsers().size(), 1u); // the platform's control this time
     // Every container step succeeded: the browser is attached.
     EXPECT_NE(GetWindowLongPtrW(w, GWLP_USERDATA), 0);
     EXPECT_TRUE(FindWindowExW(w, NULL, L"Shell Embedding", NULL));
