@@ -299,7 +299,9 @@ ValueWord issueTop(ScriptContext *sc)
     case DUK_TYPE_NUMBER: {
         double n = duk_get_number(d, -1);
         duk_pop(d);
-        if (n >= VW_INT_MIN && n <= VW_INT_MAX && n == (double)(int32_t)n &&
+        // -2^30 as an integer word would be 0x80000001, the undefined word:
+        // it travels as a double like every other number outside the range.
+        if (n > VW_INT_MIN && n <= VW_INT_MAX && n == (double)(int32_t)n &&
             !(n == 0 && std::signbit(n)))
             return vw_from_int((int32_t)n);
         if (sc->slots.size() > kIndexMask)

@@ -1,6 +1,7 @@
 // Widget.init (the window class) and Widget.create (every component type).
 #include <cstring>
 
+#include "widget/browser.h"
 #include "widget/descriptor_props.h"
 #include "widget/event_texts.h"
 #include "widget/widget.h"
@@ -137,9 +138,20 @@ WIDGET_NATIVE(widget_create)
         style |= WS_CHILD;
         handle = make_window(0, kClassName, NULL, style, parent);
     } else if (std::strcmp(type, TYPE_WEB) == 0) {
-        // Web: the browser host creates its window here (url, w, h, a WS_CHILD
-        // window of WndClass, then embedBrowser and navigateBrowser).  Until
-        // it is built a Web component gets no window, like an unknown type.
+        // A child window of its own size with the browser in it.  Neither
+        // result is looked at: the component keeps its window either way.
+        const HostWChar *url = g_host->getWideStringProperty(cx, descriptor, PROP_URL, nullptr);
+        int32_t width = number_prop(cx, descriptor, PROP_W, 1000);
+        int32_t height = number_prop(cx, descriptor, PROP_H, 1000);
+        style |= WS_CHILD;
+        HWND window = CreateWindowExW(0, kClassName, NULL, style, 0, 0, width, height, parent,
+                                      NULL, g_instance, NULL);
+        if (window) {
+            embedBrowser(window, g_host, g_saved);
+            navigateBrowser(window, url);
+            UpdateWindow(window);
+        }
+        handle = window;
     } else if (std::strcmp(type, TYPE_SYSTRAY) == 0) {
         // A hidden window that only receives the tray icon's messages; the
         // written style still tells what was asked for.

@@ -3,6 +3,7 @@
 // getProperty.
 #include <cstring>
 
+#include "widget/browser.h"
 #include "widget/descriptor_props.h"
 #include "widget/widget.h"
 
@@ -48,10 +49,8 @@ WIDGET_NATIVE(widget_destroy)
     const char *type = g_host->getStringProperty(cx, descriptor, PROP_TYPE, TYPE_FRAME);
     HWND window = handle_of(cx, descriptor);
     if (window) {
-        if (is_type(type, TYPE_WEB)) {
-            // Web: unembedBrowser(window) goes here, before the window goes,
-            // once the browser host is built.
-        }
+        if (is_type(type, TYPE_WEB))
+            unembedBrowser(window); // closed and released before its window goes
         // The request stays held: DESTROY events are evaluated in nested
         // requests before DestroyWindow returns.
         DestroyWindow(window);
@@ -159,11 +158,8 @@ WIDGET_NATIVE(widget_resize)
     int height = (int)((uint32_t)rect.bottom - (uint32_t)rect.top);
     // MOVE and RESIZE are delivered during this call.
     SetWindowPos(window, NULL, rect.left, rect.top, width, height, SWP_NOZORDER);
-    if (is_type(type, TYPE_WEB)) {
-        // Web: resizeBrowser(window, width, height) goes here once the
-        // browser host is built.
-        (void)width, (void)height;
-    }
+    if (is_type(type, TYPE_WEB))
+        resizeBrowser(window, width, height);
     g_host->resumeRequest(cx, token);
     return 1;
 }

@@ -83,6 +83,9 @@ TEST_F(HostContract, TruthTestAndValueWords)
     EXPECT_EQ(host.ok("HostCheck.word({}) % 8"), "0");
     EXPECT_EQ(host.ok("HostCheck.word('s') % 8"), "4");
     EXPECT_EQ(host.ok("HostCheck.word(0.5) % 8 + ',' + HostCheck.word(-0) % 8"), "2,2");
+    // The integer word of -2^30 would be the undefined word.
+    EXPECT_EQ(host.ok("HostCheck.word(-1073741824) % 8 + ',' + HostCheck.word(-1073741823)"),
+              "2," + std::to_string(((uint32_t)-1073741823 << 1) | 1));
     EXPECT_EQ(host.ok("HostCheck.argCount() + ',' + HostCheck.argCount(1, 2, 3)"), "0,3");
 }
 
