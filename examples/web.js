@@ -26,7 +26,10 @@ if (!/^[a-z]+:\/\//i.test(url))
 
 var running = true;
 var ticks = 0;
-var frame = null, page = null;
+/** @type {Widget.Frame} */
+var frame = null;
+/** @type {Widget.Web} */
+var page = null;
 
 // Events arrive from the first Widget.create on, before frame.hWnd is set.
 Widget.onEvent = function (e) {
