@@ -91,3 +91,11 @@ TEST(HostProgram, FinalizersRunAtExit)
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(unixLines(r.out), "1000\n");
 }
+
+TEST(HostProgram, HelloExampleRuns)
+{
+    auto r = testing_support::runCommand("\"" + testing_support::binFolder() + "scripthost.exe\" \"" +
+                                         testing_support::binFolder() + "..\\..\\examples\\hello.js\" one");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(unixLines(r.out).find("Hello from scripthost!\narguments: [\"one\"]\n"), std::string::npos) << r.out;
+}
