@@ -38,12 +38,13 @@ protected:
         DestroyMenu(menu_);
         WidgetTest::TearDown();
     }
-    // The COMMAND events of the owner since the last call.
+    // The menu commands since the last call (an Edit's notifications also
+    // come as COMMAND, with the code in the high word).
     std::string commands()
     {
         return ok("var c = []; events.forEach(function (t) { var e = JSON.parse(t);"
-                  " if (e.msg == 'COMMAND') c.push(e.hWnd + ':' + e.id); }); events = [];"
-                  " c.join(',')");
+                  " if (e.msg == 'COMMAND' && e.id < 65536) c.push(e.hWnd + ':' + e.id); });"
+                  " events = []; c.join(',')");
     }
     std::string ownerText() { return std::to_string((long)(intptr_t)owner_); }
     HWND owner_ = nullptr;
