@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/script_host.h"
+#include "tests/widget/widget_fixture.h"
 #include "tests/widget/tray/ui_driver.h"
 
 using testing_support::runScript;
@@ -18,8 +19,18 @@ using testing_support::unixLines;
 
 namespace {
 
+// Wine starts its desktop process (explorer.exe, which also holds the
+// notification area) for the first process that makes a window, and that
+// process inherits the child's output pipes and outlives it, so the output
+// would never end.  A window of the test itself starts it first.
+void startDesktop()
+{
+    widget_test::host().ok("var keep = {type: 'Systray'}; Widget.create(keep); keep.hWnd != 0");
+}
+
 std::string example()
 {
+    startDesktop();
     std::ifstream in(testing_support::binFolder() + "examples\\tray.js", std::ios::binary);
     std::stringstream source;
     source << in.rdbuf();
