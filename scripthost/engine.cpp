@@ -122,6 +122,7 @@ namespace {
 ScriptContext *g_host = nullptr;
 
 const char kPrivKey[] = "\xFF" "priv";
+const char kOwnerKey[] = "\xFF" "owner"; // the instance itself: inherited private data is not its own
 const char kClassKey[] = "\xFF" "cls";
 const char kFinalizedKey[] = "\xFF" "fin";
 const char kHolderKey[] = "\xFF" "holder";
@@ -768,12 +769,12 @@ ValueWord HOST_CALL s_newString(ScriptContext *sc, const char *text8, const Host
     size_t n;
     if (text8) {
         size_t count = std::strlen(text8);
-        if (!reserveScratch(sc, 2 * count + 2))
+        if (count > (SIZE_MAX - 2) / 2 || !reserveScratch(sc, 2 * count + 2))
             return VW_UNDEFINED;
         n = text::encodeLatin1((const uint8_t *)text8, count, sc->scratch.data());
     } else {
         size_t count = wideLength(text16);
-        if (!reserveScratch(sc, 3 * count + 3))
+        if (count > (SIZE_MAX - 3) / 3 || !reserveScratch(sc, 3 * count + 3))
             return VW_UNDEFINED;
         n = text::encodeUtf16((const uint16_t *)text16, count, sc->scratch.data());
     }
@@ -786,7 +787,8 @@ ValueWord HOST_CALL s_newStringN(ScriptContext *sc, const char *bytes, int lengt
         return VW_UNDEFINED;
     if (length < 0 || (length > 0 && !bytes))
         return VW_UNDEFINED;
-    if (!reserveScratch(sc, 2 * (size_t)length + 2))
+    // Twice the length must fit in a 32-bit size_t.
+    if ((size_t)length > (SIZE_MAX - 2) / 2 || !reserveScratch(sc, 2 * (size_t)length + 2))
         return VW_UNDEFINED;
     size_t n = text::encodeLatin1((const uint8_t *)bytes, (size_t)length, sc->scratch.data());
     PushStringArgs a{sc->scratch.data(), n};
@@ -1183,6 +1185,8 @@ duk_ret_t setPrivateSafe(duk_context *d, void *u)
     duk_pop(d);
     duk_push_pointer(d, a->pointer);
     duk_put_prop_string(d, -2, kPrivKey);
+    duk_push_pointer(d, duk_get_heapptr(d, -1));
+    duk_put_prop_string(d, -2, kOwnerKey);
     duk_pop(d);
     duk_push_true(d);
     return 1;
@@ -1217,8 +1221,11 @@ void *HOST_CALL s_getPrivate(ScriptContext *sc, ValueWord object)
         bool sameClass = duk_is_number(d, -1) &&
                          (sc->currentClass < 0 || duk_get_int(d, -1) == sc->currentClass);
         duk_pop(d);
+        duk_get_prop_string(d, -1, kOwnerKey);
+        bool own = duk_get_pointer(d, -1) == duk_get_heapptr(d, -2);
+        duk_pop(d);
         duk_get_prop_string(d, -1, kPrivKey);
-        if (sameClass && duk_is_pointer(d, -1))
+        if (sameClass && own && duk_is_pointer(d, -1))
             p = duk_get_pointer(d, -1);
         duk_pop(d);
     }
@@ -1816,7 +1823,7 @@ int callInit(ScriptContext *sc, InitModuleFunction init, std::string *error)
 void pushByteString(ScriptContext *sc, const uint8_t *bytes, size_t length)
 {
     duk_context *d = sc->duk;
-    if (!reserveScratch(sc, 2 * length + 2)) {
+    if (length > (SIZE_MAX - 2) / 2 || !reserveScratch(sc, 2 * length + 2)) {
         duk_push_error_object(d, DUK_ERR_RANGE_ERROR, "out of memory for a string of %lu bytes",
                               (unsigned long)length);
         duk_throw(d);

@@ -151,8 +151,10 @@ int readFileInto(duk_context *d, std::string *error)
 
 duk_ret_t js_readFile(duk_context *d)
 {
-    if (duk_get_top(d) < 1)
-        return duk_error(d, DUK_ERR_TYPE_ERROR, "readFile(path): path missing");
+    if (duk_get_top(d) < 1) {
+        duk_error_raw(d, DUK_ERR_TYPE_ERROR, nullptr, 0, "readFile(path): path missing");
+        return 0;
+    }
     char message[1024];
     {
         std::string error;
@@ -160,7 +162,8 @@ duk_ret_t js_readFile(duk_context *d)
             return 1;
         std::snprintf(message, sizeof message, "%s", error.c_str());
     }
-    return duk_error(d, DUK_ERR_ERROR, "%s", message);
+    duk_error_raw(d, DUK_ERR_ERROR, nullptr, 0, "%s", message);
+    return 0;
 }
 
 int writeFileFrom(duk_context *d, std::string *error)
@@ -186,8 +189,10 @@ int writeFileFrom(duk_context *d, std::string *error)
 
 duk_ret_t js_writeFile(duk_context *d)
 {
-    if (duk_get_top(d) < 2)
-        return duk_error(d, DUK_ERR_TYPE_ERROR, "writeFile(path, byteString): arguments missing");
+    if (duk_get_top(d) < 2) {
+        duk_error_raw(d, DUK_ERR_TYPE_ERROR, nullptr, 0, "writeFile(path, byteString): arguments missing");
+        return 0;
+    }
     char message[1024];
     {
         std::string error;
@@ -197,7 +202,8 @@ duk_ret_t js_writeFile(duk_context *d)
         }
         std::snprintf(message, sizeof message, "%s", error.c_str());
     }
-    return duk_error(d, DUK_ERR_ERROR, "%s", message);
+    duk_error_raw(d, DUK_ERR_ERROR, nullptr, 0, "%s", message);
+    return 0;
 }
 
 duk_ret_t js_exit(duk_context *d)
@@ -230,7 +236,10 @@ duk_ret_t js_loadModule(duk_context *d)
         }
         std::snprintf(message, sizeof message, "%s", error.c_str());
     }
-    return duk_error(d, DUK_ERR_ERROR, "%s", message);
+    // No C file and line: the error then points at the script line that
+    // called loadModule, which is what a user can act on.
+    duk_error_raw(d, DUK_ERR_ERROR, nullptr, 0, "%s", message);
+    return 0;
 }
 
 } // namespace

@@ -31,8 +31,8 @@ TEST_F(HostContract, LargeByteStringsRoundTripAndStayValidWhileHeld)
                          "var t = HostCheck.bytes(s); [t === s, t.length, HostCheck.bytes(t) === s].join(',')";
         EXPECT_EQ(host.ok(js), "true," + std::to_string(size) + ",true") << size;
     }
-    EXPECT_EQ(host.ok("var s = ''; for (var i = 0; i < 200000; i++) s += String.fromCharCode(i & 255);"
-                      "HostCheck.churn(HostCheck.bytes(s))"),
+    EXPECT_EQ(host.ok("var a = []; for (var i = 0; i < 200000; i++) a.push(String.fromCharCode(i & 255));"
+                      "HostCheck.churn(HostCheck.bytes(a.join('')))"),
               "true");
 }
 
@@ -172,8 +172,10 @@ TEST_F(HostContract, ClassPrivateCellAndFinalizer)
     EXPECT_EQ(host.ok("var p = new Probe(1, 2); p.cell()"), std::to_string(0x600D));
     EXPECT_EQ(host.ok("Probe.prototype.cell()"), "null");
     EXPECT_EQ(host.eval("try { Probe() } catch (e) { e.name }"), "TypeError");
-    // A Probe method on another object finds no cell.
+    // A Probe method on another object finds no cell, nor on one that only
+    // inherits from an instance.
     EXPECT_EQ(host.ok("Probe.prototype.cell.call({})"), "null");
+    EXPECT_EQ(host.ok("p.cell.call(Object.create(p))"), "null");
     EXPECT_EQ(host.ok("var before = HostCheck.counts(); p = null; Duktape.gc(); Duktape.gc();"
                       "HostCheck.counts() - before"),
               "1");

@@ -99,3 +99,14 @@ TEST(HostProgram, HelloExampleRuns)
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(unixLines(r.out).find("Hello from scripthost!\narguments: [\"one\"]\n"), std::string::npos) << r.out;
 }
+
+TEST(HostProgram, FileErrorsNameThePathAndTheScriptLine)
+{
+    auto r = runScript("try {\n  readFile('no/such/file.bin')\n} catch (e) { print(e.message); print(e.lineNumber) }\n"
+                       "try { writeFile('no/such/dir/x.bin', 'x') } catch (e) { print(e.message) }");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::string out = unixLines(r.out);
+    EXPECT_NE(out.find("readFile: cannot open 'no/such/file.bin'"), std::string::npos) << out;
+    EXPECT_NE(out.find("\n2\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("writeFile: cannot open 'no/such/dir/x.bin'"), std::string::npos) << out;
+}
