@@ -75,6 +75,7 @@ function trayIconPng(size) {
 // --- The tray window, its icon and its menu.
 Widget.init();
 
+/** @type {Widget.Systray} */
 var tray = {type: "Systray", timer: autoQuit ? 100 : -1};
 Widget.create(tray);
 tray.hIcon = Widget.loadIcon(trayIconPng(16)).hIcon;
@@ -87,17 +88,19 @@ delete tray.msgUText;     // no new balloon with the next changes
 delete tray.msgUTitle;
 
 var SHOW_MESSAGE = 1, PICK_FILE = 2, PICK_FOLDER = 3, QUIT = 9;
+/** @type {Widget.PopupMenu} */
 var menu = {type: "PopupMenu"};
 Widget.create(menu);
 menu.hParent = tray.hWnd; // the window that receives the chosen item
-[
-    {id: SHOW_MESSAGE, utext: "Show message", defaultItem: 1},
-    {id: PICK_FILE, utext: "Pick file"},
-    {id: PICK_FOLDER, utext: "Pick folder"},
-    {id: 0, utext: "-"},
-    {id: QUIT, utext: "Quit"}
-].forEach(function (item) {
-    item.type = "MenuItem";
+/** @type {Widget.MenuItem[]} */
+var items = [
+    {type: "MenuItem", id: SHOW_MESSAGE, utext: "Show message", defaultItem: 1},
+    {type: "MenuItem", id: PICK_FILE, utext: "Pick file"},
+    {type: "MenuItem", id: PICK_FOLDER, utext: "Pick folder"},
+    {type: "MenuItem", id: 0, utext: "-"},
+    {type: "MenuItem", id: QUIT, utext: "Quit"}
+];
+items.forEach(function (item) {
     item.hParent = menu.hWnd;
     Widget.create(item);
 });

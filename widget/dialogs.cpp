@@ -134,13 +134,16 @@ WIDGET_NATIVE(widget_openFileDialog)
 
     wchar_t fileName[MAX_PATH];
     copy_cut(fileName, MAX_PATH, file);
-    wchar_t currentDir[MAX_PATH] = {0};
-    if (!dir || !dir[0]) {
-        // Too long a directory leaves the buffer empty: the dialog then
-        // picks its own starting folder.
-        if (GetCurrentDirectoryW(MAX_PATH, currentDir) >= MAX_PATH)
-            currentDir[0] = 0;
-        dir = currentDir;
+    // The initial folder goes through a MAX_PATH buffer too: no folder name
+    // is longer, and the dialog of some systems (Wine's) overflows its stack
+    // on a huge one.
+    wchar_t initialDir[MAX_PATH] = {0};
+    if (dir && dir[0]) {
+        copy_cut(initialDir, MAX_PATH, dir);
+    } else if (GetCurrentDirectoryW(MAX_PATH, initialDir) >= MAX_PATH) {
+        // Too long a current directory leaves the buffer empty: the dialog
+        // then picks its own starting folder.
+        initialDir[0] = 0;
     }
     OPENFILENAMEW request;
     std::memset(&request, 0, sizeof request);
@@ -149,7 +152,7 @@ WIDGET_NATIVE(widget_openFileDialog)
     request.lpstrFilter = filter.empty() ? nullptr : filter.data();
     request.lpstrFile = fileName;
     request.nMaxFile = MAX_PATH;
-    request.lpstrInitialDir = dir;
+    request.lpstrInitialDir = initialDir;
     request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST;
 
     uint32_t token = g_host->suspendRequest(cx);

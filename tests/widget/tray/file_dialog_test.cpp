@@ -93,6 +93,16 @@ TEST_F(FileDialog, AnExistingFileGivesItsFullPath)
     EXPECT_EQ(result, std::string(folder.path.begin(), folder.path.end()) + "\\pick.txt");
 }
 
+TEST_F(FileDialog, HugeTextsOpenTheDialogAllTheSame)
+{
+    Answerer answer("#32770", [](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); });
+    EXPECT_EQ(ok("var m = 'x'; while (m.length < (1 << 20)) m += m;"
+                 " typeof Widget.openFileDialog({dir: m, file: m, filter: m})"),
+              "undefined");
+    answer.join();
+    EXPECT_TRUE(answer.found());
+}
+
 TEST_F(FileDialog, CancelWritesNoResult)
 {
     Answerer answer("#32770", [](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); });
@@ -234,6 +244,19 @@ TEST_F(FileDialogCalls, FileNameCutTo259)
         FileCall c = only("Widget.openFileDialog({file: '" + std::string(n, 'f') + "'})");
         EXPECT_EQ(c.file, name.substr(0, 259));
         EXPECT_EQ(c.request.nMaxFile, 260u);
+    }
+}
+
+// No folder name is longer than 259 characters; Wine's dialog overflows its
+// stack on a huge one.
+TEST_F(FileDialogCalls, InitialFolderCutTo259)
+{
+    for (size_t n : {1u, 259u, 260u, 1000u, 1u << 20}) {
+        SCOPED_TRACE(n);
+        FileCall c = only("var d = 'd'; while (d.length < " + std::to_string(n) +
+                          ") d += d; Widget.openFileDialog({dir: d.substr(0, " + std::to_string(n) +
+                          ")})");
+        EXPECT_EQ(c.initialDir, std::wstring(n < 259 ? n : 259, L'd'));
     }
 }
 
