@@ -41,13 +41,30 @@ struct Found {
     HWND window;
 };
 
+// Whether process pid runs scripthost.exe (not some other program with
+// windows of our class, such as another test).
+bool isScriptHost(DWORD pid)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process)
+        return false;
+    wchar_t image[MAX_PATH] = {0};
+    DWORD size = MAX_PATH;
+    BOOL known = QueryFullProcessImageNameW(process, 0, image, &size);
+    CloseHandle(process);
+    std::wstring path = known ? image : L"";
+    const std::wstring exe = L"scripthost.exe";
+    return path.size() >= exe.size() &&
+           _wcsicmp(path.c_str() + path.size() - exe.size(), exe.c_str()) == 0;
+}
+
 BOOL CALLBACK findTray(HWND window, LPARAM data)
 {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     char name[32] = {0};
     GetClassNameA(window, name, sizeof name);
-    if (pid != GetCurrentProcessId() && std::string(name) == "WndClass") {
+    if (pid != GetCurrentProcessId() && std::string(name) == "WndClass" && isScriptHost(pid)) {
         ((Found *)data)->window = window;
         return FALSE;
     }
@@ -67,9 +84,9 @@ HWND waitForTrayWindow()
     return nullptr;
 }
 
-HWND waitFor(DWORD pid, const char *className)
+HWND waitFor(DWORD pid, const char *className, int tries = 2000)
 {
-    for (int i = 0; i < 2000; i++) {
+    for (int i = 0; i < tries; i++) {
         if (HWND w = tray_test::findWindowOf(pid, className))
             return w;
         Sleep(10);
@@ -124,8 +141,13 @@ TEST(TrayExample, MenuChoicesRunTheDialogs)
             {4, nullptr, 0},         // Quit
         };
         for (const Round &round : rounds) {
-            PostMessageW(tray, WM_USER + 1, 1, WM_RBUTTONUP);
-            HWND menu = waitFor(pid, "#32768");
+            // The right click again until the menu shows: the first one
+            // may come before the script listens.
+            HWND menu = nullptr;
+            for (int i = 0; i < 40 && !menu; i++) {
+                PostMessageW(tray, WM_USER + 1, 1, WM_RBUTTONUP);
+                menu = waitFor(pid, "#32768", 50);
+            }
             if (!menu) {
                 problems += "no menu;";
                 return;
