@@ -40,8 +40,14 @@ TEST_F(UsbSoak, TransfersAgainstTheLibrary)
                               "    if (r.length == want) ok++; }"
                               "  return ok; })(" + range + ")"),
                       std::to_string(to - from));
-            // The fake logs every call: its log is the test's memory, not
-            // the host's.
+            // One library call per transfer, and no other.  The fake logs
+            // every call: its log is the test's memory, not the host's.
+            std::vector<std::string> log = calls();
+            ASSERT_EQ((long)log.size(), to - from);
+            EXPECT_EQ(log.front().rfind(from % 3 == 2 ? "usb_interrupt_read(h1, 0x81"
+                                                      : "usb_control_msg(h1, ", 0),
+                      0u)
+                << log.front();
             clearCalls();
         },
         [&] { host.ok("Duktape.gc(); Duktape.gc(); 0"); });
