@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -79,6 +80,7 @@ protected:
     {
         killer = std::thread([this, ms] {
             Sleep(ms);
+            killing = true;
             killed = request("kill");
         });
     }
@@ -105,6 +107,7 @@ protected:
 
     testing_support::ScriptHost host;
     std::thread killer;
+    std::atomic<bool> killing{false}; // set as the kill is asked for
     bool killed = false;
 };
 
@@ -115,6 +118,7 @@ TEST_F(SerialPeerLoss, ReadWhenThePeerGoes)
     killAfter(300);
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(host.ok("var got = s.read({count: 1000}); got.length"), "0");
+    EXPECT_TRUE(killing) << "the read ended before the peer went";
     std::printf("peer loss: read returned after %.2f s\n", secondsSince(start));
     // Calls on the orphaned port keep answering.
     EXPECT_EQ(host.ok("s.read({count: 1}).length"), "0");
@@ -130,6 +134,7 @@ TEST_F(SerialPeerLoss, WriteWhenThePeerGoes)
     auto start = std::chrono::steady_clock::now();
     std::string written = host.ok("var big = 'x'; while (big.length < 262144) big += big;"
                                   "s.write({content: big})");
+    EXPECT_TRUE(killing) << "the write ended before the peer went";
     std::printf("peer loss: write of 262144 bytes returned %s after %.2f s\n", written.c_str(),
                 secondsSince(start));
     EXPECT_LT(std::stol(written), 262144) << "the write cannot have gone through";
