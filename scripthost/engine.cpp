@@ -413,6 +413,9 @@ void byteCacheAdd(ScriptContext *sc, const uint8_t *bytes, size_t length)
 {
     if (length < kByteCacheMin || length > kByteCacheBytes)
         return;
+    // The engine interns strings: the same bytes again give the same string.
+    if (byteCacheFind(sc, duk_get_heapptr(sc->duk, -1)))
+        return;
     uint8_t *copy = (uint8_t *)poolAlloc(length);
     if (!copy)
         return;

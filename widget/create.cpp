@@ -7,6 +7,8 @@
 #include "widget/widget.h"
 #include "widget/window_proc.h"
 
+#include <commctrl.h> // after windows.h, which widget.h brings
+
 namespace {
 
 const wchar_t kClassName[] = L"WndClass";
@@ -41,8 +43,23 @@ void set_icons(HWND window, HICON icon)
     SendMessageW(window, WM_SETICON, ICON_BIG, (LPARAM)icon);
 }
 
-// Edit and TextArea.  The font is not kept anywhere: it lives as long as the
-// process, like the control's other resources that nobody frees.
+// The font of an Edit or TextArea belongs to its control: a subclass of the
+// control deletes it once the control is gone (WM_NCDESTROY comes last), so
+// that forms made and destroyed again and again do not run the process out
+// of GDI objects.  The subclass keeps the font as its reference data; the
+// module keeps no record of it.
+LRESULT CALLBACK font_owner(HWND control, UINT message, WPARAM first, LPARAM second,
+                            UINT_PTR id, DWORD_PTR font)
+{
+    if (message != WM_NCDESTROY)
+        return DefSubclassProc(control, message, first, second);
+    RemoveWindowSubclass(control, font_owner, id);
+    LRESULT result = DefSubclassProc(control, message, first, second);
+    DeleteObject((HFONT)font);
+    return result;
+}
+
+// Edit and TextArea.
 void set_up_font(ScriptContext *cx, ValueWord descriptor, HWND control)
 {
     const HostWChar *face = g_host->getWideStringProperty(cx, descriptor, PROP_TEXT_FONT,
@@ -59,6 +76,11 @@ void set_up_font(ScriptContext *cx, ValueWord descriptor, HWND control)
                              ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
                              0, face ? face : kDefaultFont);
     SendMessageW(control, WM_SETFONT, (WPARAM)font, 0);
+    // No control to own it (a failed creation): the font has no user.
+    if (font && !control)
+        DeleteObject(font);
+    else if (font)
+        SetWindowSubclass(control, font_owner, 0, (DWORD_PTR)font);
 }
 
 // MenuItem: appends to the menu hParent.  A descriptor without utext gets an

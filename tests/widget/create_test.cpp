@@ -187,6 +187,31 @@ TEST_F(Create, EditAndTextAreaFonts)
     }
 }
 
+// Each Edit and TextArea gets a font of its own; it must go with the
+// control, whether the control is destroyed itself or with its Frame, or a
+// script that makes and destroys forms runs out of GDI objects (10,000 a
+// process on Windows).
+TEST_F(Create, EditAndTextAreaFontsGoWithTheControl)
+{
+    for (const char *type : {"Edit", "TextArea"}) {
+        SCOPED_TRACE(type);
+        make("f", "{show: 0}");
+        HWND own = make("own", std::string("{type: '") + type + "', hParent: f.hWnd}");
+        HWND child = make("child", std::string("{type: '") + type + "', hParent: f.hWnd}");
+        HFONT ownFont = (HFONT)SendMessageW(own, WM_GETFONT, 0, 0);
+        HFONT childFont = (HFONT)SendMessageW(child, WM_GETFONT, 0, 0);
+        ASSERT_EQ(GetObjectType(ownFont), (DWORD)OBJ_FONT);
+        ASSERT_EQ(GetObjectType(childFont), (DWORD)OBJ_FONT);
+        ok("Widget.destroy(own)");
+        EXPECT_FALSE(IsWindow(own));
+        EXPECT_EQ(GetObjectType(ownFont), 0u) << "the destroyed control's font is still there";
+        EXPECT_EQ(GetObjectType(childFont), (DWORD)OBJ_FONT) << "a live control lost its font";
+        ok("Widget.destroy(f)");
+        EXPECT_FALSE(IsWindow(child));
+        EXPECT_EQ(GetObjectType(childFont), 0u) << "the font of a child destroyed with its Frame";
+    }
+}
+
 TEST_F(Create, Timers)
 {
     g_realSetTimer = (SetTimerFn)patchImport("zorvex.dll", "user32.dll", "SetTimer",
