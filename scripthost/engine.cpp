@@ -774,7 +774,7 @@ ValueWord HOST_CALL s_newString(ScriptContext *sc, const char *text8, const Host
     size_t n;
     if (text8) {
         size_t count = std::strlen(text8);
-        if (count > (SIZE_MAX - 2) / 2 || !reserveScratch(sc, 2 * count + 2))
+        if (count > (SIZE_MAX - 18) / 2 || !reserveScratch(sc, 2 * count + 18))
             return VW_UNDEFINED;
         n = text::encodeLatin1((const uint8_t *)text8, count, sc->scratch.data());
     } else {
@@ -793,7 +793,7 @@ ValueWord HOST_CALL s_newStringN(ScriptContext *sc, const char *bytes, int lengt
     if (length < 0 || (length > 0 && !bytes))
         return VW_UNDEFINED;
     // Twice the length must fit in a 32-bit size_t.
-    if ((size_t)length > (SIZE_MAX - 2) / 2 || !reserveScratch(sc, 2 * (size_t)length + 2))
+    if ((size_t)length > (SIZE_MAX - 18) / 2 || !reserveScratch(sc, 2 * (size_t)length + 18))
         return VW_UNDEFINED;
     size_t n = text::encodeLatin1((const uint8_t *)bytes, (size_t)length, sc->scratch.data());
     PushStringArgs a{sc->scratch.data(), n};
@@ -1829,7 +1829,7 @@ int callInit(ScriptContext *sc, InitModuleFunction init, std::string *error)
 void pushByteString(ScriptContext *sc, const uint8_t *bytes, size_t length)
 {
     duk_context *d = sc->duk;
-    if (length > (SIZE_MAX - 2) / 2 || !reserveScratch(sc, 2 * length + 2)) {
+    if (length > (SIZE_MAX - 18) / 2 || !reserveScratch(sc, 2 * length + 18)) {
         duk_push_error_object(d, DUK_ERR_RANGE_ERROR, "out of memory for a string of %lu bytes",
                               (unsigned long)length);
         duk_throw(d);

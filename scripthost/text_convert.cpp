@@ -1,5 +1,10 @@
 #include "scripthost/text_convert.h"
 
+#if defined(__i386__) || defined(__x86_64__)
+#include <immintrin.h>
+#define TEXT_HAVE_SSSE3_PATH 1
+#endif
+
 namespace text {
 
 size_t latin1EncodedSize(const uint8_t *bytes, size_t count)
@@ -40,7 +45,7 @@ const Latin1Table kLatin1;
 // Branch-free: both bytes of a pair are always stored and the output
 // position advances by one or two.  This loop and the decoder below are the
 // cost of every byte string that crosses the host boundary.
-size_t encodeLatin1(const uint8_t *bytes, size_t count, uint8_t *out)
+size_t encodeLatin1Scalar(const uint8_t *bytes, size_t count, uint8_t *out)
 {
     size_t j = 0;
     for (size_t i = 0; i < count; i++) {
@@ -50,6 +55,77 @@ size_t encodeLatin1(const uint8_t *bytes, size_t count, uint8_t *out)
         j += kLatin1.length[b];
     }
     return j;
+}
+
+#ifdef TEXT_HAVE_SSSE3_PATH
+namespace {
+
+// For 8 input bytes, whose high bits form the mask m, the shuffle that
+// keeps the lead byte of every pair and the continuation byte of the pairs
+// of bytes 0x80 and above, and the number of bytes kept.
+struct ShuffleTable {
+    alignas(16) uint8_t shuffle[256][16];
+    uint8_t length[256];
+    ShuffleTable()
+    {
+        for (unsigned m = 0; m < 256; m++) {
+            unsigned k = 0;
+            for (unsigned i = 0; i < 8; i++) {
+                shuffle[m][k++] = (uint8_t)(2 * i);
+                if (m & (1u << i))
+                    shuffle[m][k++] = (uint8_t)(2 * i + 1);
+            }
+            length[m] = (uint8_t)k;
+            while (k < 16)
+                shuffle[m][k++] = 0x80;
+        }
+    }
+};
+const ShuffleTable kShuffle;
+
+// 16 input bytes a step: every byte becomes its two-byte form, then one
+// shuffle per half drops the second byte of the characters below 0x80.
+// Stores may run up to 16 bytes past the end of the output.
+__attribute__((target("ssse3"))) size_t encodeLatin1Ssse3(const uint8_t *bytes, size_t count,
+                                                          uint8_t *out)
+{
+    const __m128i low6 = _mm_set1_epi8(0x3F);
+    const __m128i contTag = _mm_set1_epi8((char)0x80);
+    const __m128i leadTag = _mm_set1_epi8((char)0xC0);
+    const __m128i two = _mm_set1_epi8(0x03);
+    size_t i = 0, j = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128i b = _mm_loadu_si128((const __m128i *)(bytes + i));
+        __m128i high = _mm_cmplt_epi8(b, _mm_setzero_si128()); // bytes 0x80 and above
+        __m128i lead2 = _mm_or_si128(leadTag, _mm_and_si128(_mm_srli_epi16(b, 6), two));
+        __m128i lead = _mm_or_si128(_mm_and_si128(high, lead2), _mm_andnot_si128(high, b));
+        __m128i cont = _mm_or_si128(contTag, _mm_and_si128(b, low6));
+        unsigned mask = (unsigned)_mm_movemask_epi8(b);
+        __m128i lo = _mm_unpacklo_epi8(lead, cont);
+        __m128i hi = _mm_unpackhi_epi8(lead, cont);
+        unsigned m0 = mask & 0xFF, m1 = mask >> 8;
+        _mm_storeu_si128((__m128i *)(out + j),
+                         _mm_shuffle_epi8(lo, _mm_load_si128((const __m128i *)kShuffle.shuffle[m0])));
+        j += kShuffle.length[m0];
+        _mm_storeu_si128((__m128i *)(out + j),
+                         _mm_shuffle_epi8(hi, _mm_load_si128((const __m128i *)kShuffle.shuffle[m1])));
+        j += kShuffle.length[m1];
+    }
+    return j + encodeLatin1Scalar(bytes + i, count - i, out + j);
+}
+
+const bool kHaveSsse3 = __builtin_cpu_supports("ssse3");
+
+} // namespace
+#endif
+
+size_t encodeLatin1(const uint8_t *bytes, size_t count, uint8_t *out)
+{
+#ifdef TEXT_HAVE_SSSE3_PATH
+    if (kHaveSsse3)
+        return encodeLatin1Ssse3(bytes, count, out);
+#endif
+    return encodeLatin1Scalar(bytes, count, out);
 }
 
 // Every byte that is not a continuation byte starts a character.  For a

@@ -17,7 +17,9 @@ namespace text {
 // Byte strings: one character per byte, character code = byte value.
 // Worst case two output bytes per input byte.
 size_t latin1EncodedSize(const uint8_t *bytes, size_t count);
-size_t encodeLatin1(const uint8_t *bytes, size_t count, uint8_t *out); // out: 2 * count bytes
+// out: 2 * count + 16 bytes (the vector path stores past its last byte).
+size_t encodeLatin1(const uint8_t *bytes, size_t count, uint8_t *out);
+size_t encodeLatin1Scalar(const uint8_t *bytes, size_t count, uint8_t *out); // out: 2 * count
 // Decodes `length` bytes of internal text into one byte per character (the
 // low eight bits of each character).  out must hold `length` bytes (never
 // more characters than bytes).  Returns the number of characters.

@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // Bytes -> internal -> bytes.
-    std::vector<uint8_t> enc(2 * size + 2);
+    std::vector<uint8_t> enc(2 * size + 18);
     size_t n = text::encodeLatin1(data, size, enc.data());
     if (n != text::latin1EncodedSize(data, size))
         std::abort();

@@ -1,6 +1,7 @@
 // The host's string conversions, natively under the sanitizers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,7 +12,7 @@ namespace {
 
 std::vector<uint8_t> latin1RoundTrip(const std::vector<uint8_t> &bytes, size_t *encodedSize)
 {
-    std::vector<uint8_t> enc(2 * bytes.size() + 2);
+    std::vector<uint8_t> enc(2 * bytes.size() + 18);
     size_t n = text::encodeLatin1(bytes.data(), bytes.size(), enc.data());
     *encodedSize = n;
     std::vector<uint8_t> dec(n + 1);
@@ -97,5 +98,22 @@ TEST(TextConvert, MalformedInputNeverReadsPastTheEnd)
         EXPECT_LE(n, in.size());
         std::vector<uint8_t> o(in.size() + 6);
         text::utf8ToCesu8(in.data(), in.size(), o.data());
+    }
+}
+
+TEST(TextConvert, VectorEncodingMatchesTheScalarOne)
+{
+    std::mt19937 rng(11);
+    for (size_t len : {0, 1, 15, 16, 17, 31, 32, 33, 100, 4096, 65537}) {
+        for (int bias = 0; bias < 3; bias++) { // random, all ASCII, all high
+            std::vector<uint8_t> b(len);
+            for (auto &x : b)
+                x = (uint8_t)(bias == 0 ? rng() : bias == 1 ? rng() & 0x7F : rng() | 0x80);
+            std::vector<uint8_t> a(2 * len + 18), s(2 * len + 18);
+            size_t na = text::encodeLatin1(b.data(), len, a.data());
+            size_t ns = text::encodeLatin1Scalar(b.data(), len, s.data());
+            ASSERT_EQ(na, ns) << len << " " << bias;
+            EXPECT_TRUE(std::equal(a.begin(), a.begin() + (long)na, s.begin())) << len << " " << bias;
+        }
     }
 }
