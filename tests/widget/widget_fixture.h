@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/iat_patch.h"
 #include "tests/support/script_host.h"
 
 namespace widget_test {
@@ -34,7 +35,8 @@ bool pumpUntil(const std::string &expression);
 
 // Replaces the import `function` of `dll` in the loaded module with
 // `replacement`; returns the original or null.
-void *patchImport(const char *module, const char *dll, const char *function, void *replacement);
+
+using testing_support::patchImport; // tests/support/iat_patch.h
 
 class WidgetTest : public ::testing::Test {
 protected:
