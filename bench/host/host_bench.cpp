@@ -12,19 +12,12 @@
 
 #include "scripthost/engine.h"
 
-namespace {
+#include "bench/bench_clock.h"
 
-double now()
-{
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER x;
-        QueryPerformanceFrequency(&x);
-        return x;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)f.QuadPart;
-}
+using bench::bestRate;
+using bench::now;
+
+namespace {
 
 int HOST_CALL emptyNative(ScriptContext *, ValueWord, int, ValueWord *, ValueWord *) { return 1; }
 
@@ -36,20 +29,6 @@ const FunctionSpec kBenchFunctions[] = {
 int HOST_CALL init(ScriptContext *cx, const HostTable *t)
 {
     return t->defineFunctions(cx, t->globalObject(cx), kBenchFunctions);
-}
-
-// Best of a few rounds: the machine is shared and noisy.
-template <class F> double bestRate(F f, int rounds, double count)
-{
-    double best = 0;
-    for (int r = 0; r < rounds; r++) {
-        double t0 = now();
-        f();
-        double dt = now() - t0;
-        if (dt > 0 && count / dt > best)
-            best = count / dt;
-    }
-    return best;
 }
 
 void line(const char *name, double ratio, double goal)

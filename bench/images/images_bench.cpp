@@ -20,32 +20,12 @@
 #include "scripthost/globals.h"
 #include "widget/png_decoder.h"
 
+#include "bench/bench_clock.h"
+
+using bench::bestRate;
+using bench::now;
+
 namespace {
-
-double now()
-{
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER x;
-        QueryPerformanceFrequency(&x);
-        return x;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)f.QuadPart;
-}
-
-template <class F> double bestRate(F f, int rounds, double count)
-{
-    double best = 0;
-    for (int r = 0; r < rounds; r++) {
-        double t0 = now();
-        f();
-        double dt = now() - t0;
-        if (dt > 0 && count / dt > best)
-            best = count / dt;
-    }
-    return best;
-}
 
 // A photo-like RGBA image: gradients, some noise, and alpha that is opaque
 // in most of the picture, graded over a band and clear in a corner.

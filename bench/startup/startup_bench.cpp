@@ -10,15 +10,11 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "bench/bench_clock.h"
 
-double now()
-{
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)f.QuadPart;
-}
+using bench::now;
+
+namespace {
 
 struct Probe {
     DWORD pid;

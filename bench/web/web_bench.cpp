@@ -15,33 +15,12 @@
 
 namespace fb = fake_browser;
 
+#include "bench/bench_clock.h"
+
+using bench::bestRate;
+using bench::now;
+
 namespace {
-
-double now()
-{
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER x;
-        QueryPerformanceFrequency(&x);
-        return x;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return (double)t.QuadPart / (double)f.QuadPart;
-}
-
-// Best of a few rounds: the machine is shared and noisy.
-template <class F> double bestRate(F f, int rounds, double count)
-{
-    double best = 0;
-    for (int r = 0; r < rounds; r++) {
-        double t0 = now();
-        f();
-        double dt = now() - t0;
-        if (dt > 0 && count / dt > best)
-            best = count / dt;
-    }
-    return best;
-}
 
 } // namespace
 
