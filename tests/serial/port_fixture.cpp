@@ -54,7 +54,7 @@ std::string DeviceEnd::open(const std::string &name)
                      nullptr);
     if (h_ == INVALID_HANDLE_VALUE)
         return "cannot open " + name + " (error " + std::to_string(GetLastError()) +
-               "): the tests need the SerialPty fixture of ctest (tests/serial/pty_pair.sh)";
+               "): the tests need the SerialPtyPair fixture of ctest (tests/serial/pty_pair.sh)";
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
     GetCommState(h_, &dcb);

@@ -62,7 +62,7 @@ protected:
     void SetUp() override
     {
         // A fresh pair for every case: an earlier case may have killed it.
-        ASSERT_TRUE(request("start")) << "no watcher: the SerialPeer fixture of ctest starts it";
+        ASSERT_TRUE(request("start")) << "no watcher: the SerialPeerWatch fixture of ctest starts it";
         ASSERT_EQ(host.load("pellun"), "");
         host.ok("var s = new Serial(), p = {port: " + jsString(comName(PEER_COM_SCRIPT)) +
                 ", baudRate: 115200}; 0");
